@@ -1,0 +1,30 @@
+#pragma once
+
+#include <windows.h>
+
+#include "Lumen/UniqueHandle.h"
+
+// The agent program's application object: start-up, the message loop, and
+// the ordered clean-up at exit. Main thread only.
+class PavoAgentApp {
+public:
+    PavoAgentApp() = default;
+    PavoAgentApp(const PavoAgentApp&) = delete;
+    PavoAgentApp& operator=(const PavoAgentApp&) = delete;
+
+    // Runs start-up, the message loop when start-up succeeded, and exit;
+    // returns the process exit code.
+    int Run();
+
+private:
+    // True to enter the message loop, false to end the process.
+    bool InitInstance();
+    int ExitInstance();
+
+    // True when this process is to go on as the agent of its session.
+    bool CheckLaunchMode();
+    // True when this process is the only agent of its Windows session.
+    bool CheckSingleInstance();
+
+    Lumen::ScopedHandle singleInstanceMutex_;
+};

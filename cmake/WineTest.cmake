@@ -1,0 +1,20 @@
+# Registers a GoogleTest program with ctest. ctest runs it through the
+# toolchain's emulator (scripts/wine-run.sh): a fresh Wine prefix, its own
+# Xvfb display, and a time-out that ends only this run's Wine processes.
+#
+#   pavo_add_wine_test(TARGET [TIMEOUT seconds] [DLL_OVERRIDES text] [ENVIRONMENT VAR=value ...])
+function(pavo_add_wine_test target)
+    cmake_parse_arguments(ARG "" "TIMEOUT;DLL_OVERRIDES" "ENVIRONMENT" ${ARGN})
+    if(NOT ARG_TIMEOUT)
+        set(ARG_TIMEOUT 300)
+    endif()
+    add_test(NAME ${target} COMMAND ${target} --gtest_color=no)
+    set(_env PAVO_TEST_TIMEOUT=${ARG_TIMEOUT} ${ARG_ENVIRONMENT})
+    if(ARG_DLL_OVERRIDES)
+        list(APPEND _env "PAVO_WINEDLLOVERRIDES=${ARG_DLL_OVERRIDES}")
+    endif()
+    # ctest's own limit sits above the harness's, so that the harness can
+    # still end the prefix's processes and report.
+    math(EXPR _ctest_timeout "${ARG_TIMEOUT} + 30")
+    set_tests_properties(${target} PROPERTIES TIMEOUT ${_ctest_timeout} ENVIRONMENT "${_env}")
+endfunction()

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <windows.h>
+
+#include <vector>
+
+#include "Lumen/Criticalsection.h"
+#include "Lumen/Event.h"
+#include "Lumen/IMultimediaTimerListener.h"
+
+namespace Lumen {
+
+// A periodic timer on the Windows multimedia timer that calls its listeners,
+// in registration order, on every tick. Owners stop it before destroying it.
+class MultimediaTimer {
+public:
+    MultimediaTimer() = default;
+    virtual ~MultimediaTimer();
+    MultimediaTimer(const MultimediaTimer&) = delete;
+    MultimediaTimer& operator=(const MultimediaTimer&) = delete;
+
+    // No duplicate check and no removal: a listener stays for the timer's life.
+    void AddListener(IMultimediaTimerListener* listener);
+
+    // Starts a periodic timer unless one runs already; returns whether the
+    // timer runs afterwards. A running timer keeps its period.
+    bool Start(UINT periodMs);
+
+    // Stops the timer if it runs. When it returns, no listener is running and
+    // none will be called. Do not call it while holding a lock that a
+    // listener takes.
+    void Stop();
+
+    bool IsRunning() const { return running_.IsSet(); }
+
+private:
+    static void CALLBACK TimerProc(UINT id, UINT msg, DWORD_PTR user, DWORD_PTR reserved1,
+                                   DWORD_PTR reserved2);
+    void Fire();
+
+    Event running_;
+    UINT timerId_ = 0;
+    Criticalsection listenerLock_;
+    std::vector<IMultimediaTimerListener*> listeners_;
+};
+
+}  // namespace Lumen

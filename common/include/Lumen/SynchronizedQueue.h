@@ -1,0 +1,55 @@
+#pragma once
+
+#include <deque>
+
+#include "Lumen/Criticalsection.h"
+#include "Lumen/ScopedLock.h"
+
+namespace Lumen {
+
+// A locked first-in first-out queue. It has no event of its own: the owner
+// sets its own event after each Push. Each queue has exactly one consumer, so
+// a Size check followed by Pop is safe.
+template <typename T>
+class SynchronizedQueue {
+public:
+    SynchronizedQueue() = default;
+    virtual ~SynchronizedQueue() = default;
+    SynchronizedQueue(const SynchronizedQueue&) = delete;
+    SynchronizedQueue& operator=(const SynchronizedQueue&) = delete;
+
+    void Push(const T& element)
+    {
+        ScopedLock lock(&lock_);
+        queue_.push_back(element);
+    }
+
+    // The caller has seen Size() > 0. Returns false, leaving `out` alone, if
+    // the queue is empty after all.
+    bool Pop(T& out)
+    {
+        ScopedLock lock(&lock_);
+        if (queue_.empty()) return false;
+        out = queue_.front();
+        queue_.pop_front();
+        return true;
+    }
+
+    size_t Size()
+    {
+        ScopedLock lock(&lock_);
+        return queue_.size();
+    }
+
+    void Clear()
+    {
+        ScopedLock lock(&lock_);
+        while (!queue_.empty()) queue_.pop_front();
+    }
+
+private:
+    std::deque<T> queue_;
+    Criticalsection lock_;
+};
+
+}  // namespace Lumen

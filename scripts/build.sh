@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the libraries for the Windows target (or
+# takes them from the cache), then configures and builds everything into
+# build/ (PAVO_BUILD_DIR to change it). The install folder is build/dist.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${PAVO_BUILD_DIR:-$root/build}
+
+bash "$root/scripts/install-packages.sh"
+bash "$root/scripts/build-deps.sh" "$build/deps.cmake"
+cmake -S "$root" -B "$build" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+    -DPAVO_DEPS_FILE="$build/deps.cmake" \
+    -DPAVO_WERROR=ON >/dev/null
+cmake --build "$build" -j "$(nproc)"

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building and testing need, and the deb-src
+# entry that the dependency build reads sources from. Safe to run repeatedly.
+set -euo pipefail
+
+if [ "$(id -u)" != 0 ]; then
+    echo "install-packages.sh: run as root" >&2
+    exit 1
+fi
+
+export DEBIAN_FRONTEND=noninteractive
+
+# Source packages come from the same mirrors and suites as the binary ones.
+src_list=/etc/apt/sources.list.d/pavo-deb-src.sources
+if [ ! -f "$src_list" ]; then
+    if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+        sed -e 's/^Types:.*/Types: deb-src/' /etc/apt/sources.list.d/debian.sources > "$src_list"
+    else
+        grep -E '^deb ' /etc/apt/sources.list | sed 's/^deb /deb-src /' > /etc/apt/sources.list.d/pavo-deb-src.list
+        touch "$src_list"
+    fi
+    need_update=1
+fi
+
+packages=(
+    build-essential cmake ninja-build dpkg-dev perl ca-certificates
+    g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
+    wine wine64 xvfb xauth x11-utils
+)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+# apt-get source needs a fresh list of the deb-src entries.
+if [ -n "${need_update:-}" ] || [ ${#missing[@]} -gt 0 ] || ! apt-cache showsrc libjsoncpp >/dev/null 2>&1 \
+    || [ -z "$(apt-cache showsrc libjsoncpp 2>/dev/null)" ]; then
+    apt-get update -q
+fi
+if [ ${#missing[@]} -gt 0 ]; then
+    apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
