@@ -1,5 +1,7 @@
 #include "Lumen/LogManager.h"
 
+#include <windows.h>
+
 #include "Lumen/StringUtils.h"
 
 namespace Lumen {
@@ -21,12 +23,15 @@ LogManager::LogManager() : impl_(std::make_unique<LogManagerImpl>()) {}
 
 LogManager::~LogManager() = default;
 
+// Logging never changes the caller's last error.
 #define PAVO_LOG_FORMATTED(level)                          \
+    const DWORD lastError = ::GetLastError();              \
     va_list args;                                          \
     va_start(args, format);                                \
     const std::wstring text = FormatWideV(format, args);   \
     va_end(args);                                          \
-    impl_->Write(level, text)
+    impl_->Write(level, text);                             \
+    ::SetLastError(lastError)
 
 void LogManager::Info(const wchar_t* format, ...)
 {

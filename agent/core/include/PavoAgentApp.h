@@ -27,4 +27,6 @@ private:
     bool CheckSingleInstance();
 
     Lumen::ScopedHandle singleInstanceMutex_;
+    // Set once the configuration was loaded: only then is it saved at exit.
+    bool configLoaded_ = false;
 };

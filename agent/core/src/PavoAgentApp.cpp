@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "ConfigManager.h"
 #include "LaunchMode.h"
 #include "Lumen/LogManager.h"
 #include "Lumen/PathUtils.h"
@@ -35,11 +36,16 @@ bool PavoAgentApp::InitInstance()
                                          __LINE__);
         return false;
     }
+
+    ConfigManager::GetInstance()->LoadConfig();
+    configLoaded_ = true;
     return true;
 }
 
 int PavoAgentApp::ExitInstance()
 {
+    if (configLoaded_) ConfigManager::GetInstance()->SaveConfig();
+    ConfigManager::DestroyInstance();
     singleInstanceMutex_.Reset();
     LogManager::GetInstance()->Info(L"에이전트를 종료합니다.\n\n");
     LogManager::GetInstance()->Release();

@@ -1,6 +1,26 @@
 #include <windows.h>
 
+#include <openssl/crypto.h>
+
+#include <cstdlib>
+
 #include "PavoAgentApp.h"
+
+namespace {
+
+// The crypto library is set up before anything else runs and torn down at
+// process exit.
+struct CryptoLibrary {
+    CryptoLibrary()
+    {
+        OPENSSL_init_crypto(OPENSSL_INIT_LOAD_CRYPTO_STRINGS | OPENSSL_INIT_ADD_ALL_CIPHERS |
+                                OPENSSL_INIT_ADD_ALL_DIGESTS,
+                            nullptr);
+        std::atexit(OPENSSL_cleanup);
+    }
+} g_cryptoLibrary;
+
+}  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <memory>
+#include <thread>
+#include <utility>
+
+#include "Lumen/Criticalsection.h"
+#include "Lumen/Event.h"
+#include "Lumen/IMultimediaTimerListener.h"
+#include "Lumen/IServiceHandler.h"
+#include "Lumen/MultimediaTimer.h"
+#include "Lumen/SynchronizedQueue.h"
+#include "ServiceCmdBase.h"
+
+// The service's behaviour: keeps an agent running in the active user
+// session, knows which agent is connected for which session, and ends the
+// agents when the service stops. Runs on one worker thread (Run); the timer,
+// control and pipe threads only queue work or update the client map.
+class ServiceController : public Lumen::IServiceHandler, public Lumen::IMultimediaTimerListener {
+public:
+    static constexpr UINT kTimerPeriodMs = 30000;
+
+    ServiceController() = default;
+    virtual ~ServiceController();
+    ServiceController(const ServiceController&) = delete;
+    ServiceController& operator=(const ServiceController&) = delete;
+
+    // The worker thread's body.
+    virtual void Run();
+    // Takes the thread that runs Run, to join it in Stop.
+    void SetWorkerThread(std::thread worker);
+    // Ends the worker (which ends the agents) and joins it. Not from the worker.
+    void Stop();
+
+    // Queues a start of the agent in `sessionId`. Any thread.
+    void EnqueueStartTray(DWORD sessionId);
+    // True when an identified agent of `sessionId` is connected. Any thread.
+    bool IsAgentConnected(DWORD sessionId);
+
+    // IServiceHandler: the service host forwards these.
+    void OnStart(DWORD, wchar_t**) override {}
+    void OnStop() override {}
+    void OnPause() override {}
+    void OnContinue() override {}
+    void OnShutdown() override {}
+    void OnInterrogate() override {}
+    DWORD OnPreShutdown(DWORD, void*, void*) override { return 0; }
+    DWORD OnDeviceEvent(DWORD, void*, void*) override { return 0; }
+    DWORD OnHardwareProfileChange(DWORD, void*, void*) override { return 0; }
+    DWORD OnSessionChange(DWORD eventType, void* eventData, void* context) override;
+    DWORD OnPowerEvent(DWORD, void*, void*) override { return 0; }
+
+    // IMultimediaTimerListener: every 30 s on the timer thread.
+    void OnTimer(Lumen::MultimediaTimer* timer) override;
+
+protected:
+    virtual void ProcessingLoop();
+    virtual void OnPrepareWorker();
+    virtual void OnFinishWorker();
+
+private:
+    void RunStartTray(ServiceCmdBase& command, DWORD sessionId);
+    void EndRemainingAgents();
+
+    Lumen::MultimediaTimer timer_;
+    Lumen::SynchronizedQueue<std::shared_ptr<ServiceCmdBase>> commands_;
+    Lumen::Event queueEvent_;
+    Lumen::Event stopEvent_;
+    // Pipe handle -> (session id, process id) of the agent at its other end.
+    std::map<HANDLE, std::pair<int32_t, int32_t>> clients_;
+    Lumen::Criticalsection clientsLock_;
+    // Declared last: joined before the members it uses go away.
+    std::thread worker_;
+};

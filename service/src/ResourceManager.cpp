@@ -1,0 +1,7 @@
+#include "ResourceManager.h"
+
+ResourceManager* ResourceManager::GetInstance()
+{
+    static ResourceManager* instance = new ResourceManager();
+    return instance;
+}

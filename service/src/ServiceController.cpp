@@ -1,0 +1,148 @@
+#include "ServiceController.h"
+
+#include <wtsapi32.h>
+
+#include "Lumen/LogManager.h"
+#include "Lumen/PathUtils.h"
+#include "Lumen/ScopedLock.h"
+#include "Lumen/SessionUtils.h"
+#include "ServiceCmdStartTray.h"
+
+using Lumen::LogManager;
+using Lumen::ScopedLock;
+namespace SessionUtils = Lumen::SessionUtils;
+
+namespace {
+constexpr const wchar_t* kAgentProgram = L"PavoAgent.exe";
+}  // namespace
+
+ServiceController::~ServiceController()
+{
+    Stop();
+}
+
+void ServiceController::SetWorkerThread(std::thread worker)
+{
+    worker_ = std::move(worker);
+}
+
+void ServiceController::Run()
+{
+    try {
+        OnPrepareWorker();
+        ProcessingLoop();
+        OnFinishWorker();
+    } catch (...) {
+        // The worker must not die silently.
+        LogManager::GetInstance()->Error(L"[%s, %d] 에러가 발생되었습니다. error : %d", L"ServiceController::Run",
+                                         __LINE__, static_cast<int>(::GetLastError()));
+    }
+}
+
+void ServiceController::Stop()
+{
+    if (!worker_.joinable()) return;
+    if (worker_.get_id() == std::this_thread::get_id()) return;  // would deadlock
+    stopEvent_.Set();
+    worker_.join();
+    worker_ = std::thread();
+    commands_.Clear();
+    queueEvent_.Reset();
+    stopEvent_.Reset();
+    LogManager::GetInstance()->Info(L"서비스를 종료합니다.\n\n");
+}
+
+void ServiceController::EnqueueStartTray(DWORD sessionId)
+{
+    commands_.Push(std::make_shared<ServiceCmdStartTray>(sessionId));
+    queueEvent_.Set();
+}
+
+bool ServiceController::IsAgentConnected(DWORD sessionId)
+{
+    ScopedLock lock(&clientsLock_);
+    for (const auto& client : clients_)
+        if (static_cast<DWORD>(client.second.first) == sessionId) return true;
+    return false;
+}
+
+DWORD ServiceController::OnSessionChange(DWORD eventType, void* eventData, void*)
+{
+    if (eventType == WTS_SESSION_LOGON && eventData != nullptr)
+        EnqueueStartTray(static_cast<WTSSESSION_NOTIFICATION*>(eventData)->dwSessionId);
+    return 0;
+}
+
+void ServiceController::OnTimer(Lumen::MultimediaTimer*)
+{
+    if (stopEvent_.IsSet()) return;
+    const DWORD session = SessionUtils::GetActiveSessionId();
+    if (session == 0) return;
+    if (!IsAgentConnected(session)) EnqueueStartTray(session);
+}
+
+void ServiceController::OnPrepareWorker()
+{
+    const DWORD session = SessionUtils::GetActiveSessionId();
+    if (session != 0) EnqueueStartTray(session);
+    timer_.AddListener(this);
+    timer_.Start(kTimerPeriodMs);
+}
+
+void ServiceController::ProcessingLoop()
+{
+    const HANDLE waits[2] = {stopEvent_.GetHandle(), queueEvent_.GetHandle()};
+    for (;;) {
+        if (commands_.Size() == 0) queueEvent_.Reset();
+        const DWORD result = ::WaitForMultipleObjectsEx(2, waits, FALSE, INFINITE, TRUE);
+        if (result == WAIT_OBJECT_0) {
+            LogManager::GetInstance()->Info(L"ServiceController thread를 종료합니다.");
+            return;
+        }
+        if (result == WAIT_OBJECT_0 + 1) {
+            std::shared_ptr<ServiceCmdBase> command;
+            if (!commands_.Pop(command) || !command) continue;
+            if (command->GetType() == ServiceCmdStartTray::kType)
+                RunStartTray(*command, static_cast<ServiceCmdStartTray&>(*command).GetSessionId());
+            continue;
+        }
+        if (result == WAIT_IO_COMPLETION) continue;
+        LogManager::GetInstance()->Error(L"[%s, %d] 에러가 발생되었습니다. error : %d",
+                                         L"ServiceController::ProcessingLoop", __LINE__,
+                                         static_cast<int>(::GetLastError()));
+        return;
+    }
+}
+
+void ServiceController::RunStartTray(ServiceCmdBase& command, DWORD sessionId)
+{
+    if (IsAgentConnected(sessionId)) {
+        command.SetResult(0);
+        return;
+    }
+    LogManager::GetInstance()->Info(L"세션 ID: %d로 에이전트를 실행합니다.", static_cast<int>(sessionId));
+    const std::wstring agentPath = Lumen::GetModuleDirectory() + kAgentProgram;
+    command.SetResult(SessionUtils::CreateProcessInSession(sessionId, agentPath, L"LANCH_SERVICE") ? 0 : -2);
+}
+
+void ServiceController::OnFinishWorker()
+{
+    timer_.Stop();
+    EndRemainingAgents();
+}
+
+void ServiceController::EndRemainingAgents()
+{
+    for (int check = 0; check < 10; ++check) {
+        ::Sleep(500);
+        if (!SessionUtils::FindProcessByName(kAgentProgram)) return;
+    }
+    for (;;) {
+        Lumen::ScopedHandle agent = SessionUtils::FindProcessByName(kAgentProgram);
+        if (!agent || !::TerminateProcess(agent.Get(), 0)) break;
+        // Wait for it to go, so the next search does not find it again.
+        ::WaitForSingleObject(agent.Get(), 5000);
+    }
+    LogManager::GetInstance()->Error(L"[%s, %d] 살아있는 %s 가 존재하여 강제 종료를 시도했습니다.",
+                                     L"ServiceController::OnFinishWorker", __LINE__, kAgentProgram);
+}
