@@ -197,16 +197,17 @@ void NamedPipeAsync::HandleReadCompletion(PipeIoContext* context, DWORD error, D
     pendingReads_.erase(context);
     std::unique_ptr<PipeIoContext> owned(context);
     const HANDLE pipe = context->pipe;
-    if (IsStopping()) return;  // the receiver is draining; nobody is listening
 
     // A message-mode peer reports a long message as ERROR_MORE_DATA with a
     // full buffer: that is data, not a failure.
     if (error != ERROR_SUCCESS && error != ERROR_MORE_DATA) {
         OutputDebugMessage(L"OnReadCompletionRoutine failed, error code: %d", static_cast<int>(error));
         partialMessages_.erase(pipe);
+        if (IsStopping()) return;
         if (error == ERROR_BROKEN_PIPE || error == ERROR_PIPE_NOT_CONNECTED) OnDisconnect(pipe);
         return;
     }
+    if (IsStopping()) return;  // the receiver is draining; nobody is listening
 
     // Keep one read outstanding before handling this one.
     const bool readIssued = Read(pipe);

@@ -104,7 +104,10 @@ void NamedPipeClient::SendToServer(const void* data, DWORD length)
 
 void NamedPipeClient::OnCreate(bool success, HANDLE pipe)
 {
-    if (!success) OutputDebugMessage(L"NamedPipeClient::OnCreate() ERROR : %d", static_cast<int>(::GetLastError()));
+    // The delegate reports GetLastError() too: the debug output must not change it.
+    const DWORD error = ::GetLastError();
+    if (!success) OutputDebugMessage(L"NamedPipeClient::OnCreate() ERROR : %d", static_cast<int>(error));
+    ::SetLastError(error);
     if (delegate_ != nullptr) delegate_->OnCreate(success, pipe);
 }
 

@@ -151,7 +151,10 @@ bool NamedPipeServer::WaitForClient(HANDLE instance, HANDLE connectEvent, bool& 
 
 void NamedPipeServer::OnCreate(bool success, HANDLE pipe)
 {
-    if (!success) OutputDebugMessage(L"NamedPipeServer::OnCreate() ERROR : %d", static_cast<int>(::GetLastError()));
+    // The delegate reports GetLastError() too: the debug output must not change it.
+    const DWORD error = ::GetLastError();
+    if (!success) OutputDebugMessage(L"NamedPipeServer::OnCreate() ERROR : %d", static_cast<int>(error));
+    ::SetLastError(error);
     if (delegate_ != nullptr) delegate_->OnCreate(success, pipe);
 }
 

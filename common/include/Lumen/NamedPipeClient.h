@@ -27,6 +27,9 @@ public:
     bool Create(const std::wstring& pipeName, IPipeDelegate* delegate) override;
     void Close() override;
     virtual void SendToServer(const void* data, DWORD length);
+    // False before Create succeeds and once the client has closed (also by
+    // itself after the server went away).
+    bool IsConnected() const { return clientHandle_ != INVALID_HANDLE_VALUE; }
 
     void OnCreate(bool success, HANDLE pipe) override;
     void OnConnect(bool success, HANDLE pipe) override;
