@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "Lumen/Event.h"
 #include "Lumen/NamedPipeClient.h"
 #include "Lumen/NamedPipeServer.h"
 #include "Lumen/StringUtils.h"
@@ -87,6 +88,7 @@ struct Received {
 class RecordingDelegate : public IPipeDelegate {
 public:
     std::function<void(bool, HANDLE)> onCreate;
+    std::function<void(HANDLE)> onConnect;
     std::function<void(HANDLE, const std::string&)> onRecv;
 
     void OnCreate(bool success, HANDLE pipe) override
@@ -100,6 +102,7 @@ public:
     }
     void OnConnect(bool success, HANDLE pipe) override
     {
+        if (onConnect) onConnect(pipe);
         Update([&] {
             if (success) connected.push_back(pipe);
         });
@@ -323,6 +326,30 @@ TEST_F(NamedPipeTest, ServerClosesOnlyThePipeOfTheClientThatLeft)
     EXPECT_EQ(ExitCodeWithin(b, 30000), 0u);
     ASSERT_TRUE(delegate.WaitUntil([&] { return delegate.disconnected.size() == 2; }));
     EXPECT_EQ(delegate.disconnected[1], pipeB);
+}
+
+TEST_F(NamedPipeTest, PeerThatWritesAndLeavesIsStillReportedGone)
+{
+    NamedPipeServer server;
+    RecordingDelegate delegate;
+    Event peerStarted;
+    ScopedHandle peer;
+    // Holding the receiver thread until the peer has written and exited makes
+    // the read after its message fail at once (109) instead of pending.
+    delegate.onConnect = [&](HANDLE) {
+        if (::WaitForSingleObject(peerStarted.GetHandle(), 10000) == WAIT_OBJECT_0)
+            ::WaitForSingleObject(peer.Get(), 20000);
+    };
+    ASSERT_TRUE(server.Create(pipeName_, &delegate));
+    peer = StartPeer(L"client " + pipeName_ + L" --send=bye");
+    ASSERT_TRUE(peer);
+    peerStarted.Set();
+    EXPECT_EQ(ExitCodeWithin(peer, 30000), 0u);
+    ASSERT_TRUE(delegate.WaitUntil([&] { return delegate.disconnected.size() == 1; }));
+    std::lock_guard<std::mutex> lock(delegate.mutex);
+    ASSERT_EQ(delegate.received.size(), 1u);
+    EXPECT_EQ(delegate.received[0].bytes, "bye");
+    EXPECT_EQ(delegate.disconnected[0], delegate.received[0].pipe);
 }
 
 TEST_F(NamedPipeTest, ClientThatOpensBeforeTheConnectRequestIsAccepted)
