@@ -242,7 +242,7 @@ TEST_F(NamedPipeTest, BusyInstanceIsWaitedForThenConnected)
     EXPECT_TRUE(delegate.WaitUntil([&] { return delegate.connected.size() == 1; }));
 
     ::SetEvent(quitEvent.Get());
-    EXPECT_EQ(ExitCodeWithin(peer, 10000), 0u);
+    EXPECT_EQ(ExitCodeWithin(peer, 30000), 0u);
 }
 
 TEST_F(NamedPipeTest, BusyInstanceThatStaysBusyFailsAfterTheServersTimeout)
@@ -280,12 +280,13 @@ TEST_F(NamedPipeTest, FullBufferMessageArrivesWholeBothWays)
     RecordingDelegate delegate;
     delegate.onRecv = [&](HANDLE pipe, const std::string& bytes) { server.Send(pipe, bytes.data(), static_cast<DWORD>(bytes.size())); };
     ASSERT_TRUE(server.Create(pipeName_, &delegate));
-    ASSERT_TRUE(delegate.WaitUntil([&] { return delegate.created >= 1; }));
+    ASSERT_TRUE(delegate.WaitUntil([&] { return delegate.created >= 1; }));  // clients can open it now
 
     ScopedHandle peer = StartPeer(L"client " + pipeName_ + L" --send-size=4096 --expect-recv=4096");
     ASSERT_TRUE(peer);
     EXPECT_EQ(ExitCodeWithin(peer, 30000), 0u);  // the echo came back as one message of 4096
-    ASSERT_TRUE(delegate.WaitUntil([&] { return delegate.disconnected.size() == 1; }));
+    // The write's completion may run just after the peer's departure is seen.
+    ASSERT_TRUE(delegate.WaitUntil([&] { return delegate.disconnected.size() == 1 && !delegate.sentBytes.empty(); }));
     std::lock_guard<std::mutex> lock(delegate.mutex);
     ASSERT_EQ(delegate.received.size(), 1u);
     EXPECT_EQ(delegate.received[0].bytes, Pattern(4096));
@@ -297,6 +298,7 @@ TEST_F(NamedPipeTest, ServerClosesOnlyThePipeOfTheClientThatLeft)
     NamedPipeServer server;
     RecordingDelegate delegate;
     ASSERT_TRUE(server.Create(pipeName_, &delegate));
+    ASSERT_TRUE(delegate.WaitUntil([&] { return delegate.created >= 1; }));  // clients can open it now
     const std::wstring leave = EventName(L"leave");
     ScopedHandle leaveEvent = NamedEvent(leave);
     ScopedHandle a = StartPeer(L"client " + pipeName_ + L" --send=from-a --wait=" + leave);
@@ -314,7 +316,7 @@ TEST_F(NamedPipeTest, ServerClosesOnlyThePipeOfTheClientThatLeft)
     ASSERT_NE(pipeA, pipeB);
 
     ::SetEvent(leaveEvent.Get());
-    EXPECT_EQ(ExitCodeWithin(a, 10000), 0u);
+    EXPECT_EQ(ExitCodeWithin(a, 30000), 0u);
     ASSERT_TRUE(delegate.WaitUntil([&] { return delegate.disconnected.size() == 1; }));
     EXPECT_EQ(delegate.disconnected[0], pipeA);
     EXPECT_TRUE(capture_.Contains("OnReadCompletionRoutine failed, error code: 109"));
@@ -341,6 +343,7 @@ TEST_F(NamedPipeTest, PeerThatWritesAndLeavesIsStillReportedGone)
             ::WaitForSingleObject(peer.Get(), 20000);
     };
     ASSERT_TRUE(server.Create(pipeName_, &delegate));
+    ASSERT_TRUE(delegate.WaitUntil([&] { return delegate.created >= 1; }));  // clients can open it now
     peer = StartPeer(L"client " + pipeName_ + L" --send=bye");
     ASSERT_TRUE(peer);
     peerStarted.Set();
@@ -366,6 +369,7 @@ TEST_F(NamedPipeTest, ClientThatOpensBeforeTheConnectRequestIsAccepted)
                                       nullptr));
     };
     ASSERT_TRUE(server.Create(pipeName_, &delegate));
+    ASSERT_TRUE(delegate.WaitUntil([&] { return delegate.created >= 1; }));  // clients can open it now
     ASSERT_TRUE(delegate.WaitUntil([&] { return delegate.connected.size() == 1; }));
     ASSERT_TRUE(early);
     DWORD written = 0;
@@ -380,6 +384,7 @@ TEST_F(NamedPipeTest, CloseWithIoPendingDrainsItAndCanCreateAgain)
     NamedPipeServer server;
     RecordingDelegate delegate;
     ASSERT_TRUE(server.Create(pipeName_, &delegate));
+    ASSERT_TRUE(delegate.WaitUntil([&] { return delegate.created >= 1; }));  // clients can open it now
     const std::wstring hold = EventName(L"hold");
     ScopedHandle holdEvent = NamedEvent(hold);
     // The peer stays connected and never reads: the server's read of its pipe
@@ -406,11 +411,12 @@ TEST_F(NamedPipeTest, CloseWithIoPendingDrainsItAndCanCreateAgain)
     }
     server.Close();
     ::SetEvent(holdEvent.Get());
-    EXPECT_EQ(ExitCodeWithin(peer, 10000), 0u);
+    EXPECT_EQ(ExitCodeWithin(peer, 30000), 0u);
 
     // Closed means reusable.
     RecordingDelegate again;
     ASSERT_TRUE(server.Create(pipeName_, &again));
+    ASSERT_TRUE(again.WaitUntil([&] { return again.created >= 1; }));
     NamedPipeClient client;
     RecordingDelegate clientDelegate;
     ASSERT_TRUE(client.Create(pipeName_, &clientDelegate));
@@ -433,7 +439,7 @@ TEST_F(NamedPipeTest, ClientClosesItselfWhenTheServerGoes)
     EXPECT_EQ(delegate.received[0].bytes, "ping");
 
     ::SetEvent(quitEvent.Get());
-    EXPECT_EQ(ExitCodeWithin(peer, 10000), 0u);
+    EXPECT_EQ(ExitCodeWithin(peer, 30000), 0u);
     ASSERT_TRUE(delegate.WaitUntil([&] { return delegate.disconnected.size() == 1; }));
     EXPECT_TRUE(PavoTest::WaitUntil([&] { return !client.IsConnected(); }, 10000));
     EXPECT_TRUE(capture_.WaitFor("NamedPipeClient::OnDisconnect() PIPE : ", 1000));
@@ -448,6 +454,7 @@ TEST_F(NamedPipeTest, ClientDestroyedWhileClosingItselfAfterALoss)
         NamedPipeServer server;
         RecordingDelegate serverDelegate;
         ASSERT_TRUE(server.Create(name, &serverDelegate));
+        ASSERT_TRUE(serverDelegate.WaitUntil([&] { return serverDelegate.created >= 1; }));
         auto client = std::make_unique<NamedPipeClient>();
         RecordingDelegate delegate;
         ASSERT_TRUE(client->Create(name, &delegate));
