@@ -1,0 +1,105 @@
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <set>
+#include <string>
+#include <thread>
+
+#include "Lumen/Criticalsection.h"
+#include "Lumen/Event.h"
+#include "Lumen/IPipeDelegate.h"
+#include "Lumen/PipeIoContext.h"
+#include "Lumen/PipePacket.h"
+#include "Lumen/SynchronizedQueue.h"
+
+namespace Lumen {
+
+// The overlapped pipe engine shared by server and client. One sender thread
+// issues every write and one receiver thread every read; their completion
+// routines run on the issuing thread during its alertable wait, so the pending
+// I/O sets and the partial-message map each belong to one thread.
+//
+// Delegate callbacks: OnConnect, OnRecv and read-side OnDisconnect on the
+// receiver thread; OnSend and write-side OnDisconnect on the sender thread.
+// Once Close has begun no callback is delivered any more.
+//
+// Subclasses must call their own Close() in their destructor: the engine's
+// threads call the subclass's callbacks.
+class NamedPipeAsync : public IPipeDelegate {
+public:
+    NamedPipeAsync() = default;
+    ~NamedPipeAsync() override;
+    NamedPipeAsync(const NamedPipeAsync&) = delete;
+    NamedPipeAsync& operator=(const NamedPipeAsync&) = delete;
+
+    virtual bool Create(const std::wstring& pipeName, IPipeDelegate* delegate) = 0;
+    // Stops the threads, cancels and drains their pending I/O, and empties the
+    // engine; it can then be created again. Harmless when already closed.
+    // Calling it from one of the engine's own threads (a delegate callback)
+    // raises std::system_error (resource_deadlock_would_occur) and changes
+    // nothing.
+    virtual void Close();
+    // Queues a copy of the bytes for the sender thread; never blocks on I/O.
+    // A message longer than kPipeBufferSize is dropped (the reader could not
+    // take it as one message).
+    virtual void Send(HANDLE pipe, const void* data, DWORD length);
+    // Hands a connected pipe to the receiver thread, which issues its reads.
+    virtual void QueueConnectedPipe(HANDLE pipe);
+    // Sender thread only.
+    virtual bool Write(HANDLE pipe, const void* data, DWORD length);
+    // Receiver thread only.
+    virtual bool Read(HANDLE pipe);
+    virtual void ProcessingSender();
+    virtual void ProcessingReceiver();
+
+protected:
+    // Sets the stop event; false when a close is already under way or done.
+    // Throws when called on one of the engine's threads. closeLock_ held.
+    bool BeginClose();
+    // Joins the receiver, then the sender thread.
+    void JoinEngineThreads();
+    // Empties the engine after the threads are joined and resets the stop event.
+    void ResetEngine();
+    // Starts a thread whose body logs anything it throws instead of ending
+    // the process. Throws std::system_error when no thread can be started.
+    static std::thread StartThread(NamedPipeAsync* self, void (NamedPipeAsync::*body)(), const wchar_t* name);
+    bool IsStopping() const { return stopEvent_.IsSet(); }
+    bool IsEngineThread() const;
+
+    std::wstring pipeName_;
+    IPipeDelegate* delegate_ = nullptr;
+    SynchronizedQueue<void*> connectQueue_;
+    Event connectQueueEvent_;
+    SynchronizedQueue<PipePacket> sendQueue_;
+    Event sendQueueEvent_;
+    Event stopEvent_;
+    // Serialises Close and Create of the engine and its subclasses.
+    Criticalsection closeLock_;
+
+private:
+    static void CALLBACK OnWriteCompletionRoutine(DWORD error, DWORD bytes, LPOVERLAPPED overlapped) noexcept;
+    static void CALLBACK OnReadCompletionRoutine(DWORD error, DWORD bytes, LPOVERLAPPED overlapped) noexcept;
+    void HandleWriteCompletion(PipeIoContext* context, DWORD error, DWORD bytes);
+    void HandleReadCompletion(PipeIoContext* context, DWORD error, DWORD bytes);
+    // Runs as the sender thread leaves: writes what is still queued, gives the
+    // writes a moment to complete, then cancels and drains the rest.
+    void FlushOnStop();
+    // Cancels the thread's pending requests and waits alertably until their
+    // completion routines have freed every context.
+    static void DrainPendingIo(std::set<PipeIoContext*>& pending, const wchar_t* threadName);
+
+    // Receiver thread only (and Close once it is joined).
+    std::map<HANDLE, PipePacket> partialMessages_;
+    std::set<PipeIoContext*> pendingReads_;
+    // Sender thread only.
+    std::set<PipeIoContext*> pendingWrites_;
+
+protected:
+    // Declared last: started after, and joined before, everything above is used.
+    std::thread senderThread_;
+    std::thread receiverThread_;
+};
+
+}  // namespace Lumen
