@@ -10,8 +10,10 @@
 #include "Lumen/Criticalsection.h"
 #include "Lumen/Event.h"
 #include "Lumen/IMultimediaTimerListener.h"
+#include "Lumen/IPipeDelegate.h"
 #include "Lumen/IServiceHandler.h"
 #include "Lumen/MultimediaTimer.h"
+#include "Lumen/NamedPipeServer.h"
 #include "Lumen/SynchronizedQueue.h"
 #include "ServiceCmdBase.h"
 
@@ -19,12 +21,15 @@
 // session, knows which agent is connected for which session, and ends the
 // agents when the service stops. Runs on one worker thread (Run); the timer,
 // control and pipe threads only queue work or update the client map.
-class ServiceController : public Lumen::IServiceHandler, public Lumen::IMultimediaTimerListener {
+class ServiceController : public Lumen::IPipeDelegate,
+                          public Lumen::IServiceHandler,
+                          public Lumen::IMultimediaTimerListener {
 public:
     static constexpr UINT kTimerPeriodMs = 30000;
+    static constexpr const wchar_t* kPipeName = L"\\\\.\\pipe\\PavoService_pipe";
 
     ServiceController() = default;
-    virtual ~ServiceController();
+    ~ServiceController() override;
     ServiceController(const ServiceController&) = delete;
     ServiceController& operator=(const ServiceController&) = delete;
 
@@ -39,6 +44,13 @@ public:
     void EnqueueStartTray(DWORD sessionId);
     // True when an identified agent of `sessionId` is connected. Any thread.
     bool IsAgentConnected(DWORD sessionId);
+
+    // IPipeDelegate: on the pipe server's threads.
+    void OnCreate(bool success, HANDLE pipe) override;
+    void OnConnect(bool success, HANDLE pipe) override;
+    void OnSend(HANDLE pipe, DWORD bytes) override;
+    void OnRecv(HANDLE pipe, const BYTE* data, DWORD length) override;
+    void OnDisconnect(HANDLE pipe) override;
 
     // IServiceHandler: the service host forwards these.
     void OnStart(DWORD, wchar_t**) override {}
@@ -63,10 +75,14 @@ protected:
 
 private:
     void RunStartTray(ServiceCmdBase& command, DWORD sessionId);
+    // Message 1000: runs this program with "stop" in a process of its own.
+    void OnRecvStopService();
+    void SendExitToAgents();
     void EndRemainingAgents();
 
     Lumen::MultimediaTimer timer_;
     Lumen::SynchronizedQueue<std::shared_ptr<ServiceCmdBase>> commands_;
+    Lumen::NamedPipeServer pipeServer_;
     Lumen::Event queueEvent_;
     Lumen::Event stopEvent_;
     // Pipe handle -> (session id, process id) of the agent at its other end.

@@ -5,7 +5,9 @@
 #include "Lumen/LogManager.h"
 
 PavoService::PavoService(ServiceController* controller)
-    : Lumen::ServiceBase(kName, SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN), controller_(controller)
+    // Session changes too, so that an agent starts as soon as a user logs on.
+    : Lumen::ServiceBase(kName, SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN | SERVICE_ACCEPT_SESSIONCHANGE),
+      controller_(controller)
 {
 }
 

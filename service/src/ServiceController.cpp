@@ -2,8 +2,13 @@
 
 #include <wtsapi32.h>
 
+#include <cstdint>
+#include <system_error>
+
+#include "Lumen/DebugOutput.h"
 #include "Lumen/LogManager.h"
 #include "Lumen/PathUtils.h"
+#include "Lumen/PipeProtocol.h"
 #include "Lumen/ScopedLock.h"
 #include "Lumen/SessionUtils.h"
 #include "ServiceCmdStartTray.h"
@@ -13,7 +18,15 @@ using Lumen::ScopedLock;
 namespace SessionUtils = Lumen::SessionUtils;
 
 namespace {
+
 constexpr const wchar_t* kAgentProgram = L"PavoAgent.exe";
+
+// The log texts show a pipe by its handle value.
+int PipeTarget(HANDLE pipe)
+{
+    return static_cast<int>(reinterpret_cast<intptr_t>(pipe));
+}
+
 }  // namespace
 
 ServiceController::~ServiceController()
@@ -46,6 +59,10 @@ void ServiceController::Stop()
     stopEvent_.Set();
     worker_.join();
     worker_ = std::thread();
+    {
+        ScopedLock lock(&clientsLock_);
+        clients_.clear();  // the pipes are closed: no disconnect will come
+    }
     commands_.Clear();
     queueEvent_.Reset();
     stopEvent_.Reset();
@@ -83,6 +100,18 @@ void ServiceController::OnTimer(Lumen::MultimediaTimer*)
 
 void ServiceController::OnPrepareWorker()
 {
+    bool created = false;
+    try {
+        created = pipeServer_.Create(kPipeName, this);
+    } catch (const std::system_error&) {
+        created = false;
+    }
+    if (!created) {
+        // Agents are still started; they cannot connect, so each tick starts one again.
+        LogManager::GetInstance()->Error(L"[%s, %d] 서버 파이프 생성에 실패했습니다. error : %d",
+                                         L"ServiceController::OnPrepareWorker", __LINE__,
+                                         static_cast<int>(::GetLastError()));
+    }
     const DWORD session = SessionUtils::GetActiveSessionId();
     if (session != 0) EnqueueStartTray(session);
     timer_.AddListener(this);
@@ -128,7 +157,84 @@ void ServiceController::RunStartTray(ServiceCmdBase& command, DWORD sessionId)
 void ServiceController::OnFinishWorker()
 {
     timer_.Stop();
+    SendExitToAgents();
+    // Writes what is queued, then closes every agent's pipe: an agent exits
+    // on the message or on the loss of its pipe, whichever it sees first.
+    pipeServer_.Close();
     EndRemainingAgents();
+}
+
+void ServiceController::SendExitToAgents()
+{
+    const std::string message = Lumen::PipeProtocol::BuildExitAgent();
+    ScopedLock lock(&clientsLock_);
+    for (const auto& client : clients_)
+        pipeServer_.Send(client.first, message.data(), static_cast<DWORD>(message.size()));
+}
+
+void ServiceController::OnCreate(bool success, HANDLE pipe)
+{
+    if (success) {
+        LogManager::GetInstance()->Info(L"서버 파이프가 생성되었습니다. pipeTarget : %d", PipeTarget(pipe));
+    } else {
+        LogManager::GetInstance()->Error(L"[%s, %d] 서버 파이프 생성에 실패했습니다. error : %d",
+                                         L"ServiceController::OnCreate", __LINE__,
+                                         static_cast<int>(::GetLastError()));
+    }
+}
+
+void ServiceController::OnConnect(bool success, HANDLE pipe)
+{
+    if (!success) return;
+    ScopedLock lock(&clientsLock_);
+    clients_.emplace(pipe, std::make_pair(0, 0));  // identified later by its 1002
+}
+
+void ServiceController::OnSend(HANDLE pipe, DWORD bytes)
+{
+    Lumen::OutputDebugMessage(L"ServiceController::OnSend : pipeTarget : %d, transmit %d bytes", PipeTarget(pipe),
+                              static_cast<int>(bytes));
+}
+
+void ServiceController::OnRecv(HANDLE pipe, const BYTE* data, DWORD length)
+{
+    const Lumen::PipeMessage message = Lumen::PipeProtocol::ParsePipeMessage(data, length);
+    switch (message.status) {
+    case Lumen::PipeMessageStatus::ParseError:
+        LogManager::GetInstance()->Error(L"[%s, %d] 파이프 수신 데이터 파싱에 실패했습니다.",
+                                         L"ServiceController::OnRecv", __LINE__);
+        return;
+    case Lumen::PipeMessageStatus::Invalid:
+        LogManager::GetInstance()->Error(L"[%s, %d] 파이프 수신 데이터가 유효하지 않습니다.",
+                                         L"ServiceController::OnRecv", __LINE__);
+        return;
+    case Lumen::PipeMessageStatus::Ok:
+        break;
+    }
+    if (message.protocolId == Lumen::kProtocolStopService) {
+        OnRecvStopService();
+    } else if (message.protocolId == Lumen::kProtocolAgentIdentify) {
+        ScopedLock lock(&clientsLock_);
+        clients_[pipe] = std::make_pair(message.sessionId, message.processId);
+    }
+    // Other identifiers are not for the service.
+}
+
+void ServiceController::OnDisconnect(HANDLE pipe)
+{
+    ScopedLock lock(&clientsLock_);
+    clients_.erase(pipe);
+}
+
+void ServiceController::OnRecvStopService()
+{
+    // The stop goes through the service manager, from another process: this
+    // one is inside the service and cannot wait for its own stop.
+    if (!SessionUtils::RunProcess(Lumen::GetModulePath(), L"stop")) {
+        LogManager::GetInstance()->Error(L"[%s, %d] 서비스 종료에 실패했습니다. error : %d",
+                                         L"ServiceController::OnRecvStopService", __LINE__,
+                                         static_cast<int>(::GetLastError()));
+    }
 }
 
 void ServiceController::EndRemainingAgents()
