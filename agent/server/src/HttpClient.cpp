@@ -238,14 +238,17 @@ bool HttpClient::ReadBodyToMemory(HINTERNET request)
     ResponseBuffer buffer;
     if (!buffer.Allocate(contentLength_)) return Fail(ERROR_OUTOFMEMORY);
     char piece[kPieceSize];
-    for (;;) {
+    while (!buffer.IsComplete()) {
         DWORD available = 0;
         if (!::WinHttpQueryDataAvailable(request, &available)) return Fail(::GetLastError());
         if (available == 0) break;
         DWORD read = 0;
         if (!::WinHttpReadData(request, piece, std::min(available, kPieceSize), &read)) return Fail(::GetLastError());
         if (read == 0) break;
-        if (!buffer.Append(piece, read)) return Fail(ERROR_WINHTTP_INVALID_SERVER_RESPONSE);
+        // Some WinHTTP implementations hand out bytes past the announced length
+        // when they arrived in the same packet; they are not part of this body.
+        const size_t take = static_cast<size_t>(std::min<uint64_t>(read, buffer.Announced() - buffer.Received()));
+        buffer.Append(piece, take);
     }
     if (!buffer.IsComplete()) return Fail(ERROR_WINHTTP_INVALID_SERVER_RESPONSE);
 
@@ -270,11 +273,15 @@ bool HttpClient::ReadBodyToFile(HINTERNET request)
         DWORD read = 0;
         if (!::WinHttpReadData(request, piece, std::min(available, kPieceSize), &read)) return Fail(::GetLastError());
         if (read == 0) break;
-        received += read;
-        if (received > contentLength_) return Fail(ERROR_WINHTTP_INVALID_SERVER_RESPONSE);
+        // Without a Content-Length any byte is one too many; with one, bytes
+        // past it are not part of this body (see ReadBodyToMemory).
+        if (received == contentLength_) return Fail(ERROR_WINHTTP_INVALID_SERVER_RESPONSE);
+        const DWORD take = static_cast<DWORD>(std::min<uint64_t>(read, contentLength_ - received));
         DWORD written = 0;
-        if (!::WriteFile(file.Get(), piece, read, &written, nullptr)) return Fail(::GetLastError());
-        if (written != read) return Fail(ERROR_WRITE_FAULT);
+        if (!::WriteFile(file.Get(), piece, take, &written, nullptr)) return Fail(::GetLastError());
+        if (written != take) return Fail(ERROR_WRITE_FAULT);
+        received += take;
+        if (received == contentLength_ && contentLength_ != 0) break;
     }
     if (received != contentLength_) return Fail(ERROR_WINHTTP_INVALID_SERVER_RESPONSE);
     return true;

@@ -8,6 +8,8 @@
 #include <fstream>
 #include <thread>
 
+#include "MultipartForm.h"
+
 namespace PavoOperator {
 
 namespace {
@@ -19,9 +21,23 @@ const char kJsonType[] = "application/json; charset=UTF-8";
 // What a client sees when the server is told to send broken JSON.
 const char kMalformedJson[] = "{\"resultCode\": 200, \"resultList\": {\"token\": ";
 
+// Multipart bodies are read by our own parser (MultipartForm.h): the library's
+// insists on a CRLF after the close delimiter, which the agent does not send.
+// The routing step renames the header so that the library keeps the raw body.
+const char kFormTypeHeader[] = "X-Pavo-Form-Content-Type";
+
+std::map<std::string, std::string> Form(const httplib::Request& request)
+{
+    std::map<std::string, std::string> fields;
+    if (!ParseMultipartForm(request.get_header_value(kFormTypeHeader), request.body, &fields)) fields.clear();
+    return fields;
+}
+
 std::string Field(const httplib::Request& request, const char* name)
 {
-    return request.has_file(name) ? request.get_file_value(name).content : std::string();
+    const auto fields = Form(request);
+    const auto it = fields.find(name);
+    return it == fields.end() ? std::string() : it->second;
 }
 
 // Serves `read(offset, buffer, size) -> bytes` according to the fault: with a
@@ -175,7 +191,8 @@ void OperatorServer::Record(const httplib::Request& request)
     record["headers"] = Json::Value(Json::objectValue);
     for (const auto& [name, value] : request.headers) record["headers"][name] = value;
     record["form"] = Json::Value(Json::objectValue);
-    for (const auto& [name, part] : request.files) record["form"][name] = part.content;
+    for (const auto& [name, value] : Form(request)) record["form"][name] = value;
+    record["body"] = request.body;
     std::lock_guard<std::mutex> guard(recordLock_);
     lastRequest_ = record;
 }
@@ -240,6 +257,17 @@ void OperatorServer::Route()
         std::printf("%s %s %s %s -> %d\n", Now().c_str(), request.remote_addr.c_str(), request.method.c_str(),
                     request.path.c_str(), response.status);
         std::fflush(stdout);
+    });
+
+    s.set_pre_routing_handler([](const httplib::Request& request, httplib::Response&) {
+        // Runs before the body is read; the request object is the server's own, not const.
+        auto& mutableRequest = const_cast<httplib::Request&>(request);
+        const std::string type = request.get_header_value("Content-Type");
+        if (type.rfind("multipart/form-data", 0) == 0) {
+            mutableRequest.headers.erase("Content-Type");
+            mutableRequest.headers.emplace(kFormTypeHeader, type);
+        }
+        return httplib::Server::HandlerResponse::Unhandled;
     });
 
     s.Post("/agent/login", [this](const httplib::Request& q, httplib::Response& r) {
