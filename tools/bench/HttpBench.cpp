@@ -1,7 +1,8 @@
-// PavoHttpBench URL OUTPUT_FOLDER
-// Downloads URL twice into OUTPUT_FOLDER: with HttpClient (client.bin) and with
-// a bare WinHTTP read loop (bare.bin), and prints the bytes and milliseconds of
-// each as "NAME BYTES MS" lines. Exit code 0 only when both downloads succeed.
+// PavoHttpBench URL OUTPUT_FOLDER [ROUNDS]
+// Downloads URL into OUTPUT_FOLDER with a bare WinHTTP read loop (bare.bin)
+// and with HttpClient (client.bin), alternating, ROUNDS times each (default 3),
+// and prints the bytes and milliseconds of every download as "NAME BYTES MS"
+// lines. Exit code 0 only when every download succeeds.
 #include <windows.h>
 #include <winhttp.h>
 
@@ -66,32 +67,38 @@ bool BareDownload(const std::wstring& url, const std::wstring& path)
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: PavoHttpBench URL OUTPUT_FOLDER\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: PavoHttpBench URL OUTPUT_FOLDER [ROUNDS]\n");
         return 2;
     }
     const std::wstring url = argv[1];
     std::wstring folder = argv[2];
+    const int rounds = argc == 4 ? _wtoi(argv[3]) : 3;
     if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
     const std::wstring clientPath = folder + L"client.bin";
     const std::wstring barePath = folder + L"bare.bin";
-    ::DeleteFileW(clientPath.c_str());
 
-    Clock::time_point start = Clock::now();
-    const bool bareOk = BareDownload(url, barePath);
-    const double bareMs = MillisecondsSince(start);
+    bool allOk = true;
+    for (int round = 0; round < rounds; ++round) {
+        Clock::time_point start = Clock::now();
+        const bool bareOk = BareDownload(url, barePath);
+        const double bareMs = MillisecondsSince(start);
+        std::printf("bare-winhttp %llu %.1f\n", static_cast<unsigned long long>(FileSize(barePath)), bareMs);
+        if (!bareOk) std::fprintf(stderr, "the bare loop failed, error %lu\n", ::GetLastError());
 
-    Lumen::HttpClient client;
-    client.SetUserAgent(L"PavoAgent/1.0");
-    client.SetUrl(url);
-    client.SetDownloadPath(clientPath);
-    start = Clock::now();
-    const bool clientOk = client.Request(L"GET");
-    const double clientMs = MillisecondsSince(start);
-
-    std::printf("bare-winhttp %llu %.1f\n", static_cast<unsigned long long>(FileSize(barePath)), bareMs);
-    std::printf("httpclient %llu %.1f\n", static_cast<unsigned long long>(FileSize(clientPath)), clientMs);
-    if (!clientOk) std::fprintf(stderr, "HttpClient failed, error %lu\n", client.GetLastErrorCode());
-    if (!bareOk) std::fprintf(stderr, "the bare loop failed, error %lu\n", ::GetLastError());
-    return bareOk && clientOk ? 0 : 1;
+        // The client appends: start from no file.
+        ::DeleteFileW(clientPath.c_str());
+        Lumen::HttpClient client;
+        client.SetUserAgent(L"PavoAgent/1.0");
+        client.SetUrl(url);
+        client.SetDownloadPath(clientPath);
+        start = Clock::now();
+        const bool clientOk = client.Request(L"GET");
+        const double clientMs = MillisecondsSince(start);
+        std::printf("httpclient %llu %.1f\n", static_cast<unsigned long long>(FileSize(clientPath)), clientMs);
+        if (!clientOk) std::fprintf(stderr, "HttpClient failed, error %lu\n", client.GetLastErrorCode());
+        std::fflush(stdout);
+        allOk = allOk && bareOk && clientOk;
+    }
+    return allOk ? 0 : 1;
 }

@@ -60,6 +60,9 @@ private:
     bool WriteBody(HINTERNET request, const std::string& body);
     bool ReadHeaders(HINTERNET request);
     bool QueryHeaderText(HINTERNET request, DWORD infoLevel, std::wstring* text);
+    // Reads the next piece of at most 10,240 bytes into `piece`; `read` 0 at the
+    // end of the body. `available` carries the last query's count between calls.
+    bool NextPiece(HINTERNET request, char* piece, DWORD* available, DWORD* read);
     bool ReadBodyToMemory(HINTERNET request);
     bool ReadBodyToFile(HINTERNET request);
 

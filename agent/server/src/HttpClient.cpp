@@ -16,6 +16,7 @@ namespace {
 
 constexpr DWORD kTimeoutMs = 1000;
 constexpr DWORD kPieceSize = 10240;
+constexpr size_t kFileWriteSize = 1024 * 1024;
 constexpr DWORD kHostNameChars = 260;
 constexpr DWORD kUrlPathChars = 1300;
 constexpr DWORD kProxyChars = 260;
@@ -230,6 +231,19 @@ bool HttpClient::ReadHeaders(HINTERNET request)
     return QueryHeaderText(request, WINHTTP_QUERY_STATUS_CODE, &statusCode_);
 }
 
+bool HttpClient::NextPiece(HINTERNET request, char* piece, DWORD* available, DWORD* read)
+{
+    *read = 0;
+    // What an earlier query announced is read before asking again.
+    if (*available == 0) {
+        if (!::WinHttpQueryDataAvailable(request, available)) return Fail(::GetLastError());
+        if (*available == 0) return true;
+    }
+    if (!::WinHttpReadData(request, piece, std::min(*available, kPieceSize), read)) return Fail(::GetLastError());
+    *available -= std::min(*available, *read);
+    return true;
+}
+
 bool HttpClient::ReadBodyToMemory(HINTERNET request)
 {
     // Without a Content-Length nothing is read: the body counts as empty.
@@ -238,12 +252,10 @@ bool HttpClient::ReadBodyToMemory(HINTERNET request)
     ResponseBuffer buffer;
     if (!buffer.Allocate(contentLength_)) return Fail(ERROR_OUTOFMEMORY);
     char piece[kPieceSize];
+    DWORD read = 0;
+    DWORD available = 0;
     while (!buffer.IsComplete()) {
-        DWORD available = 0;
-        if (!::WinHttpQueryDataAvailable(request, &available)) return Fail(::GetLastError());
-        if (available == 0) break;
-        DWORD read = 0;
-        if (!::WinHttpReadData(request, piece, std::min(available, kPieceSize), &read)) return Fail(::GetLastError());
+        if (!NextPiece(request, piece, &available, &read)) return false;
         if (read == 0) break;
         // Some WinHTTP implementations hand out bytes past the announced length
         // when they arrived in the same packet; they are not part of this body.
@@ -264,25 +276,37 @@ bool HttpClient::ReadBodyToFile(HINTERNET request)
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return Fail(::GetLastError());
 
+    // Pieces are gathered and written to the file a megabyte at a time: one
+    // file write per network piece costs more than the transfer itself.
+    std::vector<char> pending;
+    pending.reserve(kFileWriteSize);
+    const auto flush = [&]() -> bool {
+        if (pending.empty()) return true;
+        DWORD written = 0;
+        if (!::WriteFile(file.Get(), pending.data(), static_cast<DWORD>(pending.size()), &written, nullptr))
+            return Fail(::GetLastError());
+        if (written != pending.size()) return Fail(ERROR_WRITE_FAULT);
+        pending.clear();
+        return true;
+    };
+
     uint64_t received = 0;
     char piece[kPieceSize];
+    DWORD available = 0;
+    DWORD read = 0;
     for (;;) {
-        DWORD available = 0;
-        if (!::WinHttpQueryDataAvailable(request, &available)) return Fail(::GetLastError());
-        if (available == 0) break;
-        DWORD read = 0;
-        if (!::WinHttpReadData(request, piece, std::min(available, kPieceSize), &read)) return Fail(::GetLastError());
+        if (!NextPiece(request, piece, &available, &read)) return false;
         if (read == 0) break;
         // Without a Content-Length any byte is one too many; with one, bytes
         // past it are not part of this body (see ReadBodyToMemory).
-        if (received == contentLength_) return Fail(ERROR_WINHTTP_INVALID_SERVER_RESPONSE);
+        if (received == contentLength_) return flush() && Fail(ERROR_WINHTTP_INVALID_SERVER_RESPONSE);
         const DWORD take = static_cast<DWORD>(std::min<uint64_t>(read, contentLength_ - received));
-        DWORD written = 0;
-        if (!::WriteFile(file.Get(), piece, take, &written, nullptr)) return Fail(::GetLastError());
-        if (written != take) return Fail(ERROR_WRITE_FAULT);
+        pending.insert(pending.end(), piece, piece + take);
         received += take;
+        if (pending.size() + kPieceSize > kFileWriteSize && !flush()) return false;
         if (received == contentLength_ && contentLength_ != 0) break;
     }
+    if (!flush()) return false;
     if (received != contentLength_) return Fail(ERROR_WINHTTP_INVALID_SERVER_RESPONSE);
     return true;
 }
