@@ -2,13 +2,26 @@
 # toolchain's emulator (scripts/wine-run.sh): a fresh Wine prefix, its own
 # Xvfb display, and a time-out that ends only this run's Wine processes.
 #
-#   pavo_add_wine_test(TARGET [TIMEOUT seconds] [DLL_OVERRIDES text] [ENVIRONMENT VAR=value ...])
+#   pavo_add_wine_test(TARGET [TIMEOUT seconds] [DLL_OVERRIDES text] [ENVIRONMENT VAR=value ...]
+#                      [OPERATOR_DATA file.json])
+#
+# With OPERATOR_DATA the run is wrapped by scripts/with-operator-server.sh:
+# reference operator servers (build/host) serve that data file on free
+# loopback ports for the length of the run.
+set(PAVO_OPERATOR_SERVER ${CMAKE_BINARY_DIR}/host/bin/pavo-operator-server)
 function(pavo_add_wine_test target)
-    cmake_parse_arguments(ARG "" "TIMEOUT;DLL_OVERRIDES" "ENVIRONMENT" ${ARGN})
+    cmake_parse_arguments(ARG "" "TIMEOUT;DLL_OVERRIDES;OPERATOR_DATA" "ENVIRONMENT" ${ARGN})
     if(NOT ARG_TIMEOUT)
         set(ARG_TIMEOUT 300)
     endif()
-    add_test(NAME ${target} COMMAND ${target} --gtest_color=no)
+    if(ARG_OPERATOR_DATA)
+        add_test(NAME ${target}
+            COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/with-operator-server.sh
+                ${PAVO_OPERATOR_SERVER} ${ARG_OPERATOR_DATA} --
+                ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:${target}> --gtest_color=no)
+    else()
+        add_test(NAME ${target} COMMAND ${target} --gtest_color=no)
+    endif()
     set(_env PAVO_TEST_TIMEOUT=${ARG_TIMEOUT} ${ARG_ENVIRONMENT})
     if(ARG_DLL_OVERRIDES)
         list(APPEND _env "PAVO_WINEDLLOVERRIDES=${ARG_DLL_OVERRIDES}")

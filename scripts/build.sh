@@ -2,6 +2,8 @@
 # Installs what is missing, builds the libraries for the Windows target (or
 # takes them from the cache), then configures and builds everything into
 # build/ (PAVO_BUILD_DIR to change it). The install folder is build/dist.
+# The reference operator server is a native Linux program, built with the host
+# compiler by a second configure into build/host.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${PAVO_BUILD_DIR:-$root/build}
@@ -13,3 +15,6 @@ cmake -S "$root" -B "$build" -G Ninja \
     -DPAVO_DEPS_FILE="$build/deps.cmake" \
     -DPAVO_WERROR=ON >/dev/null
 cmake --build "$build" -j "$(nproc)"
+
+cmake -S "$root/tools/operator-server" -B "$build/host" -G Ninja -DPAVO_WERROR=ON >/dev/null
+cmake --build "$build/host" -j "$(nproc)"

@@ -26,6 +26,7 @@ packages=(
     build-essential cmake ninja-build dpkg-dev perl ca-certificates
     g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
     wine wine64 xvfb xauth x11-utils
+    libcpp-httplib-dev libjsoncpp-dev libssl-dev libgtest-dev openssl curl
 )
 missing=()
 for p in "${packages[@]}"; do

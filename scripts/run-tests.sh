@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # The test command: from a fresh Debian machine (as root) to a full test run.
 # Installs what is missing, builds the dependencies and the project, and runs
-# every test program under Wine.
+# every test program under Wine, then the native tests of the host build.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${PAVO_BUILD_DIR:-$root/build}
 
 bash "$root/scripts/build.sh"
 cd "$build"
-ctest --output-on-failure -j "$(nproc)" "$@"
+status=0
+ctest --output-on-failure -j "$(nproc)" "$@" || status=$?
+(cd "$build/host" && ctest --output-on-failure "$@") || status=$?
+exit $status

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <windows.h>
+#include <winhttp.h>
 #include <winsvc.h>
 
 #include <utility>
@@ -72,7 +73,16 @@ struct ServiceHandleTraits {
     static void Close(Type h) noexcept { ::CloseServiceHandle(h); }
 };
 
+// WinHTTP session, connection and request handles (users link winhttp).
+struct InternetHandleTraits {
+    using Type = HINTERNET;
+    static Type Invalid() noexcept { return nullptr; }
+    static bool IsValid(Type h) noexcept { return h != nullptr; }
+    static void Close(Type h) noexcept { ::WinHttpCloseHandle(h); }
+};
+
 using ScopedHandle = UniqueHandle<KernelHandleTraits>;
 using ScopedServiceHandle = UniqueHandle<ServiceHandleTraits>;
+using ScopedInternetHandle = UniqueHandle<InternetHandleTraits>;
 
 }  // namespace Lumen

@@ -1,0 +1,84 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Lumen/UniqueHandle.h"
+#include "MultipartData.h"
+
+namespace Lumen {
+
+// Synchronous HTTP/HTTPS exchange over WinHTTP. One client per exchange, used
+// by one thread at a time. Every wait (connect, send, response headers, each
+// read) is limited to one second; certificate errors of HTTPS servers are
+// ignored; redirects are followed. The HTTP status is reported as text and
+// never judged. Request logs nothing: callers log.
+class HttpClient {
+public:
+    HttpClient();
+    virtual ~HttpClient();
+
+    HttpClient(const HttpClient&) = delete;
+    HttpClient& operator=(const HttpClient&) = delete;
+
+    void SetUrl(const std::wstring& url) { url_ = url; }
+    // When not empty, the body is appended to this file instead of memory.
+    void SetDownloadPath(const std::wstring& path) { downloadPath_ = path; }
+    void SetUserAgent(const std::wstring& userAgent) { userAgent_ = userAgent; }
+    // Header lines, each ended by CRLF. Used by the next request only.
+    void SetExtraHeaders(const std::wstring& headers) { extraHeaders_ = headers; }
+    void SetMultipartData(std::shared_ptr<MULTIPART_DATA> data) { multipartData_ = std::move(data); }
+
+    // "GET" or "POST" in any case. False on failure, with GetLastErrorCode():
+    // 3 empty URL, 13 multipart data without items, 14 no memory, 87 another
+    // method, otherwise the code of the failing WinHTTP or file call
+    // (ERROR_WINHTTP_INVALID_SERVER_RESPONSE for a body longer or shorter than
+    // its Content-Length). The extra headers are cleared whatever the outcome.
+    bool Request(const std::wstring& method);
+
+    // "Content-Type: multipart/form-data; boundary=B\r\nContent-Length: N" for
+    // `data`, to be set as the extra headers of a multipart request.
+    static std::wstring MakeMultipartHeader(const MULTIPART_DATA& data);
+
+    DWORD GetLastErrorCode() const { return lastError_; }
+    const std::wstring& GetResponseHeaders() const { return responseHeaders_; }
+    const std::wstring& GetResponseCharset() const { return responseCharset_; }
+    const std::wstring& GetResponseBody() const { return responseBody_; }
+    const std::wstring& GetStatusCode() const { return statusCode_; }
+    uint64_t GetContentLength() const { return contentLength_; }
+    // The body bytes with one zero byte after them; null when nothing was read.
+    const std::shared_ptr<std::vector<char>>& GetResponseBytes() const { return responseBytes_; }
+
+private:
+    bool Fail(DWORD code);
+    bool RunRequest(const std::wstring& method);
+    bool ApplyUserProxy(HINTERNET request);
+    bool WriteBody(HINTERNET request, const std::string& body);
+    bool ReadHeaders(HINTERNET request);
+    bool QueryHeaderText(HINTERNET request, DWORD infoLevel, std::wstring* text);
+    // Reads the next piece of at most 10,240 bytes into `piece`; `read` 0 at the
+    // end of the body. `available` carries the last query's count between calls.
+    bool NextPiece(HINTERNET request, char* piece, DWORD* available, DWORD* read);
+    bool ReadBodyToMemory(HINTERNET request);
+    bool ReadBodyToFile(HINTERNET request);
+
+    std::wstring url_;
+    std::wstring downloadPath_;
+    std::wstring userAgent_;
+    DWORD lastError_ = 0;
+    ScopedInternetHandle session_;
+    std::wstring extraHeaders_;
+    std::shared_ptr<MULTIPART_DATA> multipartData_;
+    std::wstring responseHeaders_;
+    std::wstring responseCharset_;
+    std::wstring responseBody_;
+    std::wstring statusCode_;
+    std::shared_ptr<std::vector<char>> responseBytes_;
+    uint64_t contentLength_ = 0;
+};
+
+}  // namespace Lumen

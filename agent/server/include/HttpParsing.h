@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace Lumen {
+
+// Response-header and body helpers of HttpClient. No Win32 networking here.
+
+// Every match of `pattern` (ECMAScript, case-insensitive) in `text`, left to
+// right. A pattern the engine rejects writes the debug trace
+// "HttpClient::ParseRegExpression() error : %s\n" and finds nothing.
+std::vector<std::wstring> FindAllMatches(const std::wstring& text, const std::wstring& pattern);
+
+// The charset parameter of the raw header text: the first match of
+// "charset= [A-Za-z0-9\-_]+", or when there is none of "charset=[A-Za-z0-9\-_]+",
+// without "charset=" and surrounding blanks. "" when absent.
+std::wstring ParseCharset(const std::wstring& headers);
+
+// The value of the "Content-Length" header line; 0 when absent. False when the
+// number does not fit in 64 bits (a response no buffer or file can take).
+bool ParseContentLength(const std::wstring& headers, uint64_t* length);
+
+// True when the first five characters of `charset` are "utf-8" in any case.
+bool IsUtf8Charset(const std::wstring& charset);
+
+// The bytes up to the first zero byte (or `length`) as UTF-16: from UTF-8 for a
+// UTF-8 charset, otherwise from the system's default code page.
+std::wstring DecodeBody(const char* bytes, size_t length, const std::wstring& charset);
+
+}  // namespace Lumen

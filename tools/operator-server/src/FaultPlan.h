@@ -1,0 +1,42 @@
+#pragma once
+
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include <json/json.h>
+
+namespace PavoOperator {
+
+// How the answers on one path are spoiled on purpose, for tests.
+struct Fault {
+    int delayMs = 0;                 // wait before answering
+    std::optional<int> resultCode;   // replaces the "resultCode" of JSON answers
+    bool malformedJson = false;      // a truncated JSON text instead of the answer
+    bool omitContentLength = false;  // no Content-Length; the body ends when the connection closes
+    bool chunked = false;            // Transfer-Encoding: chunked
+    std::string contentType;         // replaces the Content-Type header when not empty
+};
+
+// Faults by request path; "*" applies to every path without its own entry.
+// Read from the data file's "faults" object and changed by POST /admin/fault.
+class FaultPlan {
+public:
+    // {"PATH": {"delayMs": 1500, "resultCode": 500, "malformedJson": true,
+    //           "omitContentLength": true, "chunked": true, "contentType": "..."}}
+    // False, with the plan unchanged, when a member has the wrong type.
+    bool Load(const Json::Value& faults);
+    // One entry: the fault object with a "path" member.
+    bool Set(const Json::Value& fault);
+    void Clear();
+    Fault For(const std::string& path) const;
+
+private:
+    static bool Parse(const Json::Value& value, Fault* fault);
+
+    mutable std::mutex lock_;
+    std::map<std::string, Fault> faults_;
+};
+
+}  // namespace PavoOperator
