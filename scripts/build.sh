@@ -18,3 +18,9 @@ cmake --build "$build" -j "$(nproc)"
 
 cmake -S "$root/tools/operator-server" -B "$build/host" -G Ninja -DPAVO_WERROR=ON >/dev/null
 cmake --build "$build/host" -j "$(nproc)"
+
+# The demo data set's installers: copies of the fake installer, whose file
+# name selects what it does (deploy/operator/installers/README.txt).
+[ -f "$build/bin/PavoFakeInstaller.exe" ] && for name in PavoViewerSetup PavoGuardSetup PavoSyncSetup; do
+    cp -f "$build/bin/PavoFakeInstaller.exe" "$root/deploy/operator/installers/$name.exe"
+done

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <json/json.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "ProductInfo.h"
+
+class SessionManager;
+
+// The customer's products: fetched from the server, checked against the
+// inspection rules, reported back, and installed by downloading and running
+// their installers. Used only from the agent controller's worker thread; the
+// install operations block it for as long as an installer runs.
+class PackageManager {
+public:
+    PackageManager();
+    virtual ~PackageManager();
+    PackageManager(const PackageManager&) = delete;
+    PackageManager& operator=(const PackageManager&) = delete;
+
+    // Stores the session manager (not owned) and builds the two URLs.
+    void SetSessionManager(SessionManager* sessionManager);
+    // Empties the products and forgets the session manager.
+    void Reset();
+
+    // The product check: list, inspection files, installed states, status
+    // report, customer fields to the configuration store. On success the
+    // list is copied into `productsOut`.
+    int CheckProduct(std::vector<PRODUCT_INFO>& productsOut);
+    int GetLicense();
+    int SetLicenseStatus();
+    int LoadInspectionData();
+    int LoadInstallerInfoEx();
+    bool IsInstalled(const std::wstring& productCode);
+    // Downloads one product's installer into the download folder and runs it.
+    int DownloadUrl(const PRODUCT_INFO& product);
+    int RunInstaller(const INSTALLER_INFO& info, const std::wstring& installerPath);
+    // Installs every product not installed; stops at the first failure to
+    // download or run; -9007 when one is still missing afterwards.
+    int InstallAllProduct();
+
+    // The folder that holds "inspection_data"; the program folder unless set.
+    void SetDataDirectory(const std::wstring& directory) { dataDirectory_ = directory; }
+    // "<temp folder>PavoAgent_download"; "" when the temp folder is unknown.
+    static std::wstring DownloadDirectory();
+    static bool IsNativeX64();
+
+    const std::vector<PRODUCT_INFO>& GetProducts() const { return products_; }
+    const std::wstring& GetCompanyName() const { return coNm_; }
+    const std::wstring& GetLicenseUrl() const { return licenseUrl_; }
+
+private:
+    int PostToServer(const wchar_t* function, const std::wstring& url,
+                     const std::vector<std::pair<std::wstring, std::string>>& fields, std::wstring* body);
+    std::wstring InspectionPath(const wchar_t* fileName) const;
+
+    Json::Value inspectionData_;
+    std::map<std::wstring, INSTALLER_INFO> installerInfo_;
+    SessionManager* sessionManager_ = nullptr;
+    std::vector<PRODUCT_INFO> products_;
+    std::wstring customerId_;
+    std::wstring customerName_;
+    std::wstring coNm_;
+    std::wstring licenseUrl_;
+    std::wstring licenseStatusUrl_;
+    std::wstring dataDirectory_;
+};

@@ -1,0 +1,377 @@
+#include "PackageManager.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cwchar>
+
+#include "ConfigManager.h"
+#include "FormPost.h"
+#include "HttpClient.h"
+#include "Lumen/LogManager.h"
+#include "Lumen/PathUtils.h"
+#include "Lumen/SessionUtils.h"
+#include "Lumen/StringUtils.h"
+#include "Lumen/UniqueHandle.h"
+#include "PackageRules.h"
+#include "ResourceManager.h"
+#include "ResultCode.h"
+#include "SessionManager.h"
+
+using Lumen::LogManager;
+using Lumen::ScopedHandle;
+using Lumen::ScopedServiceHandle;
+using Lumen::Utf8ToWide;
+using Lumen::WideToUtf8;
+
+namespace {
+
+constexpr const wchar_t* kInspectionFolder = L"inspection_data";
+constexpr const wchar_t* kInspectionFile = L"inspection_data.json";
+constexpr const wchar_t* kInstallerInfoFile = L"additional_installer_info.json";
+constexpr const wchar_t* kDownloadFolder = L"PavoAgent_download";
+constexpr DWORD kTempPathLength = 520;
+constexpr int kAppearTries = 10;
+constexpr DWORD kAppearIntervalMs = 500;
+
+struct FindHandleTraits {
+    using Type = HANDLE;
+    static Type Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static bool IsValid(Type h) noexcept { return h != INVALID_HANDLE_VALUE && h != nullptr; }
+    static void Close(Type h) noexcept { ::FindClose(h); }
+};
+using ScopedFindHandle = Lumen::UniqueHandle<FindHandleTraits>;
+
+bool FileExists(const std::wstring& path)
+{
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool ReadWholeFile(const std::wstring& path, std::string* bytes)
+{
+    ScopedHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    bytes->clear();
+    char buffer[16384];
+    for (;;) {
+        DWORD read = 0;
+        if (!::ReadFile(file.Get(), buffer, sizeof(buffer), &read, nullptr)) return false;
+        if (read == 0) return true;
+        bytes->append(buffer, read);
+    }
+}
+
+// Deletes a folder with everything in it; errors are ignored.
+void DeleteTree(const std::wstring& folder)
+{
+    WIN32_FIND_DATAW entry = {};
+    {
+        ScopedFindHandle find(::FindFirstFileW(Lumen::JoinPath(folder, L"*").c_str(), &entry));
+        if (find) {
+            do {
+                const std::wstring name = entry.cFileName;
+                if (name == L"." || name == L"..") continue;
+                const std::wstring path = Lumen::JoinPath(folder, name);
+                if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                    DeleteTree(path);
+                } else {
+                    ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                    ::DeleteFileW(path.c_str());
+                }
+            } while (::FindNextFileW(find.Get(), &entry));
+        }
+    }
+    ::RemoveDirectoryW(folder.c_str());
+}
+
+bool IsSuccessStatus(const std::wstring& status)
+{
+    const int code = _wtoi(status.c_str());
+    return code >= 200 && code <= 299;
+}
+
+}  // namespace
+
+PackageManager::PackageManager() : dataDirectory_(Lumen::GetModuleDirectory())
+{
+    Reset();
+}
+
+PackageManager::~PackageManager() = default;
+
+void PackageManager::SetSessionManager(SessionManager* sessionManager)
+{
+    sessionManager_ = sessionManager;
+    ResourceManager* resources = ResourceManager::GetInstance();
+    const std::wstring host = resources->GetString(L"Pavo_HOST_URL");
+    licenseUrl_ = host + resources->GetString(L"SUB_URL_GET_LICENSE");
+    licenseStatusUrl_ = host + resources->GetString(L"SUB_URL_SET_LICENSE_STATUS");
+}
+
+void PackageManager::Reset()
+{
+    products_.clear();
+    sessionManager_ = nullptr;
+}
+
+std::wstring PackageManager::InspectionPath(const wchar_t* fileName) const
+{
+    return Lumen::JoinPath(Lumen::JoinPath(dataDirectory_, kInspectionFolder), fileName);
+}
+
+int PackageManager::PostToServer(const wchar_t* function, const std::wstring& url,
+                                 const std::vector<std::pair<std::wstring, std::string>>& fields, std::wstring* body)
+{
+    if (!PostForm(url, fields, body)) {
+        LogManager::GetInstance()->Error(L"[%s, %d] 서버 접속에 실패했습니다. result : %d", function, __LINE__,
+                                         AgentResult::kFailed);
+        return AgentResult::kFailed;
+    }
+    return AgentResult::kOk;
+}
+
+int PackageManager::GetLicense()
+{
+    // Without a session there is no token to send.
+    if (sessionManager_ == nullptr) return AgentResult::kFailed;
+    std::wstring body;
+    int result = PostToServer(L"PackageManager::GetLicense", licenseUrl_, {{L"token", sessionManager_->GetToken()}},
+                              &body);
+    if (result < 0) return result;
+    PackageRules::LicenseData data;
+    result = PackageRules::ParseLicense(WideToUtf8(body), &data);
+    // Products read before a fault stay, as the server sent them.
+    products_.insert(products_.end(), data.products.begin(), data.products.end());
+    if (result < 0) {
+        LogManager::GetInstance()->Error(L"[%s, %d] 응답 데이터 파싱 에러. result : %d", L"PackageManager::GetLicense",
+                                         __LINE__, result);
+        LogManager::GetInstance()->Error(L"%s", body.c_str());
+        return result;
+    }
+    customerId_ = data.customerId;
+    customerName_ = data.customerName;
+    coNm_ = data.coNm;
+    return result;
+}
+
+int PackageManager::SetLicenseStatus()
+{
+    if (sessionManager_ == nullptr) return AgentResult::kFailed;
+    std::wstring body;
+    int result = PostToServer(
+        L"PackageManager::SetLicenseStatus", licenseStatusUrl_,
+        {{L"token", sessionManager_->GetToken()}, {L"LicenseList", PackageRules::MakeLicenseList(products_)}}, &body);
+    if (result < 0) return result;
+    result = PackageRules::ParseLicenseStatus(WideToUtf8(body));
+    if (result < 0) {
+        LogManager::GetInstance()->Error(L"[%s, %d] 응답 데이터 파싱 에러. result : %d",
+                                         L"PackageManager::SetLicenseStatus", __LINE__, result);
+        LogManager::GetInstance()->Error(L"%s", body.c_str());
+    }
+    return result;
+}
+
+int PackageManager::LoadInspectionData()
+{
+    inspectionData_ = Json::Value();
+    const std::wstring path = InspectionPath(kInspectionFile);
+    if (!FileExists(path)) return AgentResult::kNoInspectionData;
+    std::string text, error;
+    Json::Value root;
+    if (!ReadWholeFile(path, &text)) {
+        error = "cannot read " + WideToUtf8(path);
+    } else if (PackageRules::ParseJsonText(text, &root, &error) && PackageRules::ValidateRules(root, &error)) {
+        inspectionData_ = root;
+        return AgentResult::kOk;
+    }
+    LogManager::GetInstance()->Error(L"[%s, %d] 점검항목 데이터 로딩에 실패했습니다. (%s)",
+                                     L"PackageManager::LoadInspectionData", __LINE__, Utf8ToWide(error).c_str());
+    return AgentResult::kFailed;
+}
+
+int PackageManager::LoadInstallerInfoEx()
+{
+    installerInfo_.clear();
+    const std::wstring path = InspectionPath(kInstallerInfoFile);
+    if (!FileExists(path)) return AgentResult::kNoInspectionData;
+    std::string text, error;
+    Json::Value root;
+    if (!ReadWholeFile(path, &text)) {
+        error = "cannot read " + WideToUtf8(path);
+    } else if (!PackageRules::ParseJsonText(text, &root, &error)) {
+        // error holds the parser's message
+    } else if (!root.isNull() && !root.isObject()) {
+        error = "the root is not an object";
+    } else {
+        for (const PRODUCT_INFO& product : products_) {
+            Json::Value member(Json::objectValue);
+            const std::string code = WideToUtf8(product.productCode);
+            if (root.isMember(code)) member[code] = root[code];
+            if (!PackageRules::ValidateRules(member, &error)) break;
+            installerInfo_[product.productCode] = PackageRules::InstallerInfoFor(root, product.productCode);
+        }
+        if (error.empty()) return AgentResult::kOk;
+    }
+    LogManager::GetInstance()->Error(L"[%s, %d] 인스톨러 정보 로딩에 실패했습니다. (%s)",
+                                     L"PackageManager::LoadInstallerInfoEx", __LINE__, Utf8ToWide(error).c_str());
+    return AgentResult::kFailed;
+}
+
+bool PackageManager::IsInstalled(const std::wstring& productCode)
+{
+    if (PackageRules::IsEmptyInspection(inspectionData_)) return false;
+    std::vector<std::wstring> services;
+    try {
+        services = PackageRules::ServiceRulesFor(inspectionData_, productCode);
+    } catch (const std::exception&) {
+        return false;
+    }
+    if (services.empty()) return true;
+    ScopedServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!manager) return false;
+    for (const std::wstring& name : services) {
+        ScopedServiceHandle service(::OpenServiceW(manager.Get(), name.c_str(), SERVICE_QUERY_STATUS));
+        if (!service) return false;
+    }
+    return true;
+}
+
+int PackageManager::CheckProduct(std::vector<PRODUCT_INFO>& productsOut)
+{
+    products_.clear();
+    customerId_.clear();
+    customerName_.clear();
+    coNm_.clear();
+    int result = GetLicense();
+    if (result < 0) return result;
+    result = LoadInspectionData();
+    if (result < 0) return result;
+    result = LoadInstallerInfoEx();
+    if (result < 0) return result;
+    // A root that is not an object cannot name products: as good as empty.
+    if (PackageRules::IsEmptyInspection(inspectionData_) || !inspectionData_.isObject())
+        return AgentResult::kNoInspectionData;
+    for (PRODUCT_INFO& product : products_) product.installed = IsInstalled(product.productCode);
+    result = SetLicenseStatus();
+    if (result < 0) return result;
+    ConfigManager::GetInstance()->SetCustomerInfo(customerId_, customerName_, coNm_);
+    productsOut = products_;
+    return AgentResult::kOk;
+}
+
+std::wstring PackageManager::DownloadDirectory()
+{
+    wchar_t buffer[kTempPathLength] = {};
+    const DWORD length = ::GetTempPathW(kTempPathLength, buffer);
+    if (length == 0 || length >= kTempPathLength) return {};
+    return Lumen::JoinPath(buffer, kDownloadFolder);
+}
+
+bool PackageManager::IsNativeX64()
+{
+    using GetNativeSystemInfoFn = void(WINAPI*)(LPSYSTEM_INFO);
+    SYSTEM_INFO info = {};
+    HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
+    auto getNative = kernel != nullptr ? reinterpret_cast<GetNativeSystemInfoFn>(
+                                             reinterpret_cast<void*>(::GetProcAddress(kernel, "GetNativeSystemInfo")))
+                                       : nullptr;
+    if (getNative != nullptr)
+        getNative(&info);
+    else
+        ::GetSystemInfo(&info);
+    return info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64;
+}
+
+int PackageManager::DownloadUrl(const PRODUCT_INFO& product)
+{
+    // The name comes from the server: one that could leave the download
+    // folder or that Windows would take for something else is refused before
+    // anything is touched.
+    std::wstring fileName;
+    const std::wstring folder = DownloadDirectory();
+    if (!PackageRules::InstallerFileName(product.url, product.productCode, coNm_, &fileName)) {
+        LogManager::GetInstance()->Error(L"[%s, %d] 설치 파일 이름이 올바르지 않습니다. url : %s",
+                                         L"PackageManager::DownloadUrl", __LINE__, product.url.c_str());
+        return AgentResult::kFailed;
+    }
+    const std::wstring installerPath = Lumen::JoinPath(folder, fileName);
+    bool downloaded = false;
+    if (!folder.empty()) {
+        DeleteTree(folder);
+        ::CreateDirectoryW(folder.c_str(), nullptr);
+        Lumen::HttpClient client;
+        client.SetUserAgent(kAgentUserAgent);
+        client.SetUrl(product.url);
+        client.SetDownloadPath(installerPath);
+        // Any status but 2xx brings an error page, not the installer.
+        downloaded = client.Request(L"GET") && IsSuccessStatus(client.GetStatusCode());
+        if (!downloaded) ::DeleteFileW(installerPath.c_str());
+    }
+    if (!downloaded) {
+        LogManager::GetInstance()->Error(L"[%s, %d] 서버 접속에 실패했습니다. result : %d",
+                                         L"PackageManager::DownloadUrl", __LINE__, AgentResult::kFailed);
+        LogManager::GetInstance()->Error(L"%s", product.url.c_str());
+        return AgentResult::kFailed;
+    }
+    const INSTALLER_INFO& info = installerInfo_[product.productCode];
+    return RunInstaller(info, installerPath);
+}
+
+int PackageManager::RunInstaller(const INSTALLER_INFO& info, const std::wstring& installerPath)
+{
+    SHELLEXECUTEINFOW execute = {};
+    execute.cbSize = sizeof(execute);
+    execute.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    execute.lpVerb = L"runas";
+    execute.lpFile = installerPath.c_str();
+    execute.nShow = SW_HIDE;
+    const BOOL started = ::ShellExecuteExW(&execute);
+    ScopedHandle installer(execute.hProcess);
+    if (!started) return AgentResult::kFailed;
+    if (installer) ::WaitForSingleObject(installer.Get(), INFINITE);
+    installer.Reset();
+
+    const std::wstring list = PackageRules::ChooseProcessList(info, IsNativeX64());
+    for (const std::wstring& name : PackageRules::SplitTrimmed(list, L';')) {
+        bool found = false;
+        for (int attempt = 0; attempt < kAppearTries && !found; ++attempt) {
+            ::Sleep(kAppearIntervalMs);
+            ScopedHandle process = Lumen::SessionUtils::FindProcessByName(name);
+            if (process) {
+                ::WaitForSingleObject(process.Get(), INFINITE);
+                found = true;
+            }
+        }
+        if (!found) return AgentResult::kFailed;
+    }
+
+    if (info.mutexName.empty()) return AgentResult::kOk;
+    for (int attempt = 0; attempt < kAppearTries; ++attempt) {
+        ::Sleep(kAppearIntervalMs);
+        ScopedHandle mutex(::OpenMutexW(MUTEX_ALL_ACCESS, FALSE, info.mutexName.c_str()));
+        if (mutex) {
+            // An abandoned mutex is ours as well: keeping it would block the next
+            // installer that waits for it.
+            const DWORD waited = ::WaitForSingleObject(mutex.Get(), INFINITE);
+            if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) ::ReleaseMutex(mutex.Get());
+            return AgentResult::kOk;
+        }
+    }
+    return AgentResult::kFailed;
+}
+
+int PackageManager::InstallAllProduct()
+{
+    int attempted = 0;
+    int missing = 0;
+    for (const PRODUCT_INFO& product : products_) {
+        if (product.installed) continue;
+        ++attempted;
+        const int result = DownloadUrl(product);
+        if (result < 0) return result;
+        if (!IsInstalled(product.productCode)) ++missing;
+    }
+    return attempted > 0 && missing > 0 ? AgentResult::kInstallIncomplete : AgentResult::kOk;
+}
