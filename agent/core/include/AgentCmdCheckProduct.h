@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "AgentCmdBase.h"
-#include "PRODUCT_INFO.h"
+#include "ProductInfo.h"
 
 // Fetches the product list and checks what is installed; the work fills the list.
 class AgentCmdCheckProduct : public AgentCmdBase {

@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "AgentCmdBase.h"
-#include "PRODUCT_INFO.h"
+#include "ProductInfo.h"
 
 // Installs one product.
 class AgentCmdInstallProduct : public AgentCmdBase {

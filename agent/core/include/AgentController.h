@@ -1,0 +1,88 @@
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+
+#include "AgentCmdBase.h"
+#include "IAgentCmdResponseHandler.h"
+#include "ISessionChangeHandler.h"
+#include "Lumen/ContextSwitcher.h"
+#include "Lumen/Event.h"
+#include "Lumen/IPipeDelegate.h"
+#include "Lumen/NamedPipeClient.h"
+#include "Lumen/SynchronizedQueue.h"
+#include "Lumen/UniqueHandle.h"
+#include "PackageManager.h"
+#include "SessionManager.h"
+
+// The agent's engine: runs queued commands one at a time on its worker
+// thread, hands each command's start and completion to the user-interface
+// thread, and holds the agent's end of the service pipe.
+//
+// Start and Stop: user-interface thread only. PushCommand: any thread.
+class AgentController : public Lumen::IPipeDelegate, public Lumen::ContextSwitcher::SwitchingDelegater {
+public:
+    static constexpr const wchar_t* kPipeName = L"\\\\.\\pipe\\PavoService_pipe";
+
+    struct SWITCH_CMD_PARAM {
+        std::shared_ptr<AgentCmdBase> command;
+    };
+    struct SWITCH_QUEUE_ITEM {
+        std::function<int(std::shared_ptr<SWITCH_CMD_PARAM>)> callable;
+        std::shared_ptr<SWITCH_CMD_PARAM> param;
+        int result = 0;
+    };
+
+    AgentController();
+    ~AgentController() override;
+    AgentController(const AgentController&) = delete;
+    AgentController& operator=(const AgentController&) = delete;
+
+    bool Start(ISessionChangeHandler* sessionHandler, IAgentCmdResponseHandler* responseHandler);
+    void PushCommand(std::shared_ptr<AgentCmdBase> command);
+    // Waits for the command in progress, whatever it is. While waiting it
+    // still delivers the worker's synchronous notifications, so a stop never
+    // deadlocks against them. Never call it from inside a notification.
+    void Stop();
+    bool IsRunning() const { return worker_.IsValid(); }
+
+    SessionManager& GetSessionManager() { return sessionManager_; }
+    PackageManager& GetPackageManager() { return packageManager_; }
+
+    // IPipeDelegate: on the pipe transport's threads.
+    void OnCreate(bool success, HANDLE pipe) override;
+    void OnConnect(bool success, HANDLE pipe) override;
+    void OnSend(HANDLE pipe, DWORD bytes) override;
+    void OnRecv(HANDLE pipe, const BYTE* data, DWORD length) override;
+    void OnDisconnect(HANDLE pipe) override;
+
+    // The switch step: runs the oldest queued call on the user-interface thread.
+    LRESULT OnSwitchContext() override;
+
+private:
+    static unsigned __stdcall WorkerMain(void* self) noexcept;
+    void Run();
+    void Processing();
+    void OnCommand();
+    int DoWork(AgentCmdBase& command);
+    void SwitchToUiThread(bool synchronous, std::function<int(std::shared_ptr<SWITCH_CMD_PARAM>)> callable,
+                          std::shared_ptr<SWITCH_CMD_PARAM> param);
+    void StopTraySequence();
+    void SendToService(const std::string& message);
+    void ResetState();
+
+    Lumen::ContextSwitcher contextSwitcher_;
+    Lumen::SynchronizedQueue<std::shared_ptr<AgentCmdBase>> commands_;
+    Lumen::Event commandEvent_;
+    Lumen::SynchronizedQueue<std::shared_ptr<SWITCH_QUEUE_ITEM>> switchQueue_;
+    Lumen::Event stopEvent_;
+    std::atomic<IAgentCmdResponseHandler*> responseHandler_{nullptr};
+    Lumen::NamedPipeClient pipeClient_;
+    SessionManager sessionManager_;
+    PackageManager packageManager_;
+    // Declared last: Stop joins it before the members it uses go away.
+    Lumen::ScopedHandle worker_;
+};

@@ -1,0 +1,286 @@
+#include "AgentController.h"
+
+#include <process.h>
+
+#include <cstdint>
+#include <system_error>
+
+#include "AgentCmdCheckProduct.h"
+#include "AgentCmdInstallProduct.h"
+#include "AgentCmdLogin.h"
+#include "AgentCmdSendTrayInfo.h"
+#include "AgentCmdStopTray.h"
+#include "Lumen/DebugOutput.h"
+#include "Lumen/LogManager.h"
+#include "Lumen/PipeProtocol.h"
+
+using Lumen::LogManager;
+
+namespace {
+
+int PipeTarget(HANDLE pipe)
+{
+    return static_cast<int>(reinterpret_cast<intptr_t>(pipe));
+}
+
+}  // namespace
+
+AgentController::AgentController()
+{
+    sessionManager_.Reset();
+    packageManager_.Reset();
+}
+
+AgentController::~AgentController()
+{
+    Stop();
+}
+
+bool AgentController::Start(ISessionChangeHandler* sessionHandler, IAgentCmdResponseHandler* responseHandler)
+{
+    if (worker_) return true;
+    if (!sessionManager_.Initialize(sessionHandler)) return false;
+    packageManager_.SetSessionManager(&sessionManager_);
+    contextSwitcher_.SetDelegater(this);
+    if (!contextSwitcher_.Create()) return false;
+    responseHandler_ = responseHandler;
+    const uintptr_t thread = ::_beginthreadex(nullptr, 0, &AgentController::WorkerMain, this, 0, nullptr);
+    if (thread == 0) {
+        contextSwitcher_.Destroy();
+        responseHandler_ = nullptr;
+        return false;
+    }
+    worker_.Reset(reinterpret_cast<HANDLE>(thread));
+    return true;
+}
+
+void AgentController::PushCommand(std::shared_ptr<AgentCmdBase> command)
+{
+    if (!command) return;
+    commands_.Push(std::move(command));
+    commandEvent_.Set();
+}
+
+void AgentController::Stop()
+{
+    if (stopEvent_.IsSet()) return;
+    if (sessionManager_.GetTimer().IsRunning()) sessionManager_.GetTimer().Stop();
+    stopEvent_.Set();
+    if (worker_) {
+        // The worker may be sending this thread a notification: deliver sent
+        // messages while waiting, or both threads would wait for each other.
+        const HANDLE thread = worker_.Get();
+        while (::MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
+            MSG message;
+            ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        }
+        worker_.Reset();
+    }
+    // Only now: the command that was running may have been using them.
+    sessionManager_.Reset();
+    packageManager_.Reset();
+    contextSwitcher_.Destroy();
+    ResetState();
+}
+
+void AgentController::ResetState()
+{
+    responseHandler_ = nullptr;
+    commands_.Clear();
+    // Notifications posted for a window that is gone would never run, and
+    // would put every later message one item behind.
+    switchQueue_.Clear();
+    commandEvent_.Reset();
+    stopEvent_.Reset();
+}
+
+unsigned __stdcall AgentController::WorkerMain(void* self) noexcept
+{
+    try {
+        static_cast<AgentController*>(self)->Run();
+    } catch (...) {
+        LogManager::GetInstance()->Error(L"[%s, %d] 에러가 발생되었습니다. error : %d", L"AgentController::Run",
+                                         __LINE__, static_cast<int>(::GetLastError()));
+    }
+    return 0;
+}
+
+void AgentController::Run()
+{
+    bool connected = false;
+    try {
+        connected = pipeClient_.Create(kPipeName, this);
+    } catch (const std::system_error&) {
+        connected = false;
+    }
+    if (!connected) {
+        // The agent runs on without the service; messages to it are dropped.
+        LogManager::GetInstance()->Error(L"[%s, %d] 파이프 생성에 실패했습니다. error : %d",
+                                         L"AgentController::OnPrepare", __LINE__, static_cast<int>(::GetLastError()));
+    }
+    Processing();
+    pipeClient_.Close();
+}
+
+void AgentController::Processing()
+{
+    const HANDLE waits[2] = {stopEvent_.GetHandle(), commandEvent_.GetHandle()};
+    for (;;) {
+        if (commands_.Size() == 0) {
+            commandEvent_.Reset();
+            // A push between the check and the reset must not be lost.
+            if (commands_.Size() != 0) commandEvent_.Set();
+        }
+        const DWORD result = ::WaitForMultipleObjectsEx(2, waits, FALSE, INFINITE, TRUE);
+        if (result == WAIT_OBJECT_0) {
+            LogManager::GetInstance()->Info(L"AgentController thread를 종료합니다.");
+            return;
+        }
+        if (result == WAIT_OBJECT_0 + 1) {
+            OnCommand();
+            continue;
+        }
+        if (result == WAIT_IO_COMPLETION) continue;
+        LogManager::GetInstance()->Error(L"[%s, %d] 에러가 발생되었습니다. error : %d", L"AgentController::Processing",
+                                         __LINE__, static_cast<int>(::GetLastError()));
+        return;
+    }
+}
+
+void AgentController::OnCommand()
+{
+    std::shared_ptr<AgentCmdBase> command;
+    if (!commands_.Pop(command) || !command) return;
+    const DWORD started = ::GetTickCount();
+    auto param = std::make_shared<SWITCH_CMD_PARAM>();
+    param->command = command;
+
+    SwitchToUiThread(command->IsSynchronous(), [this](std::shared_ptr<SWITCH_CMD_PARAM> p) {
+        if (IAgentCmdResponseHandler* handler = responseHandler_.load()) handler->OnCommandStart(p->command);
+        return 0;
+    }, param);
+
+    // Only a synchronous start can have been cancelled by now.
+    if (command->GetResult() >= 0) command->SetResult(DoWork(*command));
+
+    const DWORD minimum = command->GetMinimumDuration();
+    const DWORD elapsed = ::GetTickCount() - started;
+    if (minimum != 0 && elapsed < minimum) ::Sleep(minimum - elapsed);
+
+    SwitchToUiThread(command->IsSynchronous(), [this](std::shared_ptr<SWITCH_CMD_PARAM> p) {
+        if (IAgentCmdResponseHandler* handler = responseHandler_.load()) handler->OnCommandComplete(p->command);
+        return 0;
+    }, param);
+}
+
+int AgentController::DoWork(AgentCmdBase& command)
+{
+    switch (command.GetType()) {
+    case AgentCmdBase::kStopService:
+        SendToService(Lumen::PipeProtocol::BuildStopService());
+        return command.GetResult();
+    case AgentCmdBase::kSendTrayInfo:
+        SendToService(Lumen::PipeProtocol::BuildAgentIdentify());
+        return command.GetResult();
+    case AgentCmdBase::kLogin: {
+        auto& login = static_cast<AgentCmdLogin&>(command);
+        return sessionManager_.Login(login.GetUserId(), login.GetPassword());
+    }
+    case AgentCmdBase::kCheckProduct:
+        return packageManager_.CheckProduct(static_cast<AgentCmdCheckProduct&>(command).GetProducts());
+    case AgentCmdBase::kInstallProduct: {
+        const PRODUCT_INFO& product = static_cast<AgentCmdInstallProduct&>(command).GetProduct();
+        int result = packageManager_.DownloadUrl(product);
+        if (result >= 0 && !packageManager_.IsInstalled(product.productCode)) result = -2;
+        return result;
+    }
+    case AgentCmdBase::kInstallAllProduct:
+    case AgentCmdBase::kContinueInstall:
+        return packageManager_.InstallAllProduct();
+    case AgentCmdBase::kStopTray:
+    case AgentCmdBase::kLogout:
+    case AgentCmdBase::kNotifyConfigChange:
+    default:
+        return command.GetResult();
+    }
+}
+
+void AgentController::SendToService(const std::string& message)
+{
+    pipeClient_.SendToServer(message.data(), static_cast<DWORD>(message.size()));
+}
+
+void AgentController::SwitchToUiThread(bool synchronous,
+                                       std::function<int(std::shared_ptr<SWITCH_CMD_PARAM>)> callable,
+                                       std::shared_ptr<SWITCH_CMD_PARAM> param)
+{
+    auto item = std::make_shared<SWITCH_QUEUE_ITEM>();
+    item->callable = std::move(callable);
+    item->param = std::move(param);
+    switchQueue_.Push(item);
+    if (synchronous)
+        contextSwitcher_.SwitchSync();
+    else
+        contextSwitcher_.SwitchAsync();
+}
+
+LRESULT AgentController::OnSwitchContext()
+{
+    std::shared_ptr<SWITCH_QUEUE_ITEM> item;
+    if (!switchQueue_.Pop(item) || !item) return 1;
+    item->result = item->callable(item->param);
+    return 1;
+}
+
+void AgentController::StopTraySequence()
+{
+    if (IAgentCmdResponseHandler* handler = responseHandler_.load()) handler->OnCommandCancel();
+    PushCommand(std::make_shared<AgentCmdStopTray>());
+}
+
+void AgentController::OnCreate(bool success, HANDLE pipe)
+{
+    if (success) {
+        LogManager::GetInstance()->Info(L"파이프가 생성되었습니다. pipeTarget : %d", PipeTarget(pipe));
+    } else {
+        LogManager::GetInstance()->Error(L"[%s, %d] 파이프 생성에 실패했습니다. error : %d", L"AgentController::OnCreate",
+                                         __LINE__, static_cast<int>(::GetLastError()));
+    }
+}
+
+void AgentController::OnConnect(bool success, HANDLE)
+{
+    if (!success) {
+        LogManager::GetInstance()->Error(L"[%s, %d] 서버 파이프 접속에 실패했습니다. error : %d",
+                                         L"AgentController::OnConnect", __LINE__, static_cast<int>(::GetLastError()));
+        return;
+    }
+    PushCommand(std::make_shared<AgentCmdSendTrayInfo>());
+}
+
+void AgentController::OnSend(HANDLE pipe, DWORD bytes)
+{
+    Lumen::OutputDebugMessage(L"AgentController::OnSend : pipeTarget : %d, transmit %d bytes", PipeTarget(pipe),
+                              static_cast<int>(bytes));
+}
+
+void AgentController::OnRecv(HANDLE, const BYTE* data, DWORD length)
+{
+    const Lumen::PipeMessage message = Lumen::PipeProtocol::ParsePipeMessage(data, length);
+    if (message.status == Lumen::PipeMessageStatus::ParseError) {
+        LogManager::GetInstance()->Error(L"[%s, %d] 파이프 수신 데이터 파싱에 실패했습니다.", L"AgentController::OnRecv",
+                                         __LINE__);
+        return;
+    }
+    if (message.status == Lumen::PipeMessageStatus::Invalid) {
+        LogManager::GetInstance()->Error(L"[%s, %d] 파이프 수신 데이터가 유효하지 않습니다.", L"AgentController::OnRecv",
+                                         __LINE__);
+        return;
+    }
+    if (message.protocolId == Lumen::kProtocolExitAgent) StopTraySequence();
+}
+
+void AgentController::OnDisconnect(HANDLE)
+{
+    StopTraySequence();
+}
