@@ -7,35 +7,11 @@
 #include <sstream>
 
 #include "Lumen/DebugOutput.h"
+#include "Lumen/FileUtils.h"
 #include "Lumen/PathUtils.h"
 #include "Lumen/StringUtils.h"
 
 namespace Lumen {
-
-namespace {
-
-bool ReadWholeFile(const std::wstring& path, std::string& bytes)
-{
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    bytes.clear();
-    char buffer[16384];
-    DWORD read = 0;
-    bool ok = true;
-    for (;;) {
-        if (!::ReadFile(file, buffer, sizeof(buffer), &read, nullptr)) {
-            ok = false;
-            break;
-        }
-        if (read == 0) break;
-        bytes.append(buffer, read);
-    }
-    ::CloseHandle(file);
-    return ok;
-}
-
-}  // namespace
 
 StringResManager::StringResManager() : languageCode_(L"ENG")
 {

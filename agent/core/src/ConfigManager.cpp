@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "Lumen/AES.h"
+#include "Lumen/FileUtils.h"
 #include "Lumen/LogManager.h"
 #include "Lumen/PathUtils.h"
 #include "Lumen/ScopedLock.h"
@@ -45,27 +46,6 @@ void LogSaveError(int line, const std::wstring& detail)
 {
     LogManager::GetInstance()->Error(L"[%s, %d] 환경설정 저장에 실패했습니다. (%s)", L"ConfigManager::SaveConfig", line,
                                      detail.c_str());
-}
-
-bool ReadWholeFile(const std::wstring& path, std::string& bytes)
-{
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    bytes.clear();
-    char buffer[16384];
-    DWORD read = 0;
-    bool ok = true;
-    for (;;) {
-        if (!::ReadFile(file, buffer, sizeof(buffer), &read, nullptr)) {
-            ok = false;
-            break;
-        }
-        if (read == 0) break;
-        bytes.append(buffer, read);
-    }
-    ::CloseHandle(file);
-    return ok;
 }
 
 // Creates the folder and any missing parents.
@@ -184,7 +164,7 @@ void ConfigManager::LoadConfig()
 {
     if (::GetFileAttributesW(filePath_.c_str()) == INVALID_FILE_ATTRIBUTES) return;
     std::string content;
-    if (!ReadWholeFile(filePath_, content)) {
+    if (!Lumen::ReadWholeFile(filePath_, content)) {
         LogLoadError(__LINE__, Lumen::FormatWide(L"file read error : %d", static_cast<int>(::GetLastError())));
         return;
     }

@@ -8,6 +8,7 @@
 #include "ConfigManager.h"
 #include "FormPost.h"
 #include "HttpClient.h"
+#include "Lumen/FileUtils.h"
 #include "Lumen/LogManager.h"
 #include "Lumen/PathUtils.h"
 #include "Lumen/SessionUtils.h"
@@ -41,27 +42,6 @@ struct FindHandleTraits {
     static void Close(Type h) noexcept { ::FindClose(h); }
 };
 using ScopedFindHandle = Lumen::UniqueHandle<FindHandleTraits>;
-
-bool FileExists(const std::wstring& path)
-{
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
-bool ReadWholeFile(const std::wstring& path, std::string* bytes)
-{
-    ScopedHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    bytes->clear();
-    char buffer[16384];
-    for (;;) {
-        DWORD read = 0;
-        if (!::ReadFile(file.Get(), buffer, sizeof(buffer), &read, nullptr)) return false;
-        if (read == 0) return true;
-        bytes->append(buffer, read);
-    }
-}
 
 // Deletes a folder with everything in it; errors are ignored.
 void DeleteTree(const std::wstring& folder)
@@ -177,10 +157,10 @@ int PackageManager::LoadInspectionData()
 {
     inspectionData_ = Json::Value();
     const std::wstring path = InspectionPath(kInspectionFile);
-    if (!FileExists(path)) return AgentResult::kNoInspectionData;
+    if (!Lumen::FileExists(path)) return AgentResult::kNoInspectionData;
     std::string text, error;
     Json::Value root;
-    if (!ReadWholeFile(path, &text)) {
+    if (!Lumen::ReadWholeFile(path, text)) {
         error = "cannot read " + WideToUtf8(path);
     } else if (PackageRules::ParseJsonText(text, &root, &error) && PackageRules::ValidateRules(root, &error)) {
         inspectionData_ = root;
@@ -195,10 +175,10 @@ int PackageManager::LoadInstallerInfoEx()
 {
     installerInfo_.clear();
     const std::wstring path = InspectionPath(kInstallerInfoFile);
-    if (!FileExists(path)) return AgentResult::kNoInspectionData;
+    if (!Lumen::FileExists(path)) return AgentResult::kNoInspectionData;
     std::string text, error;
     Json::Value root;
-    if (!ReadWholeFile(path, &text)) {
+    if (!Lumen::ReadWholeFile(path, text)) {
         error = "cannot read " + WideToUtf8(path);
     } else if (!PackageRules::ParseJsonText(text, &root, &error)) {
         // error holds the parser's message

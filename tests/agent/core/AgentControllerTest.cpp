@@ -360,6 +360,9 @@ protected:
         ASSERT_TRUE(RunAndWait(L"\"" + service_ + L"\" install", 60000, &code));
         ASSERT_EQ(code, 0u);
         ASSERT_TRUE(WaitUntil([] { return Lumen::SessionUtils::IsServiceRunning(); }, 30000));
+        // The service reports running before its worker has made the pipe,
+        // and the agent connects once only.
+        ASSERT_TRUE(WaitUntil([] { return ::WaitNamedPipeW(AgentController::kPipeName, 100) != FALSE; }, 20000));
     }
     void TearDown() override
     {
