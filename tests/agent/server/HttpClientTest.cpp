@@ -8,6 +8,7 @@
 #include "HttpParsing.h"
 #include "Lumen/StringUtils.h"
 #include "RawHttpServer.h"
+#include "ServerTestSupport.h"
 #include "TestSupport.h"
 
 using namespace Lumen;
@@ -39,24 +40,9 @@ protected:
 
     std::wstring Url(const std::wstring& path) const { return L"http://127.0.0.1:" + std::to_wstring(port_) + path; }
 
-    // Admin calls carry JSON, which HttpClient does not send: plain WinHTTP here.
-    bool Admin(const std::wstring& path, const std::string& json)
-    {
-        ScopedInternetHandle session(::WinHttpOpen(L"test", WINHTTP_ACCESS_TYPE_NO_PROXY, nullptr, nullptr, 0));
-        ScopedInternetHandle connection(::WinHttpConnect(session.Get(), L"127.0.0.1", port_, 0));
-        ScopedInternetHandle request(::WinHttpOpenRequest(connection.Get(), L"POST", path.c_str(), nullptr, nullptr,
-                                                          nullptr, 0));
-        if (!request) return false;
-        const wchar_t* type = L"Content-Type: application/json\r\n";
-        if (!::WinHttpSendRequest(request.Get(), type, static_cast<DWORD>(-1L), const_cast<char*>(json.data()),
-                                  static_cast<DWORD>(json.size()), static_cast<DWORD>(json.size()), 0) ||
-            !::WinHttpReceiveResponse(request.Get(), nullptr))
-            return false;
-        DWORD status = 0, size = sizeof(status);
-        ::WinHttpQueryHeaders(request.Get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER, nullptr, &status,
-                              &size, nullptr);
-        return status == 200;
-    }
+    // The same server the environment names: its admin requests go through
+    // the shared helper.
+    static bool Admin(const std::wstring& path, const std::string& json) { return ServerTest::Admin(path, json); }
 
     void SetFault(const std::string& json) { ASSERT_TRUE(Admin(L"/admin/fault", json)) << json; }
 
