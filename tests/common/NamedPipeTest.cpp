@@ -160,6 +160,20 @@ ScopedHandle NamedEvent(const std::wstring& name)
 
 class NamedPipeTest : public ::testing::Test {
 protected:
+    // Opens the peer's one instance as a plain client, once the peer has made it.
+    ScopedHandle TakeOnlyInstance()
+    {
+        ScopedHandle first;
+        PavoTest::WaitUntil(
+            [&] {
+                first.Reset(::CreateFileW(pipeName_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                          0, nullptr));
+                return first.IsValid();
+            },
+            10000);
+        return first;
+    }
+
     NamedPipeTest()
         : label_(PavoTest::UniqueName(L"pipe")), pipeName_(L"\\\\.\\pipe\\" + label_),
           peer_(PavoTest::BinDirectory() + L"PavoPipePeer.exe")
@@ -218,14 +232,8 @@ TEST_F(NamedPipeTest, BusyInstanceIsWaitedForThenConnected)
     ASSERT_TRUE(peer);
 
     // The peer's only instance is taken by this first client.
-    ScopedHandle first;
-    ASSERT_TRUE(PavoTest::WaitUntil(
-        [&] {
-            first.Reset(::CreateFileW(pipeName_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                                      nullptr));
-            return first.IsValid();
-        },
-        10000));
+    ScopedHandle first = TakeOnlyInstance();
+    ASSERT_TRUE(first);
     ASSERT_EQ(::WaitForSingleObject(connectedEvent.Get(), 10000), WAIT_OBJECT_0);
 
     // The busy answer frees the instance, which the client is waiting for.
@@ -251,14 +259,8 @@ TEST_F(NamedPipeTest, BusyInstanceThatStaysBusyFailsAfterTheServersTimeout)
     ScopedHandle quitEvent = NamedEvent(quit), connectedEvent = NamedEvent(connected), releaseEvent = NamedEvent(release);
     ScopedHandle peer = StartPeer(L"raw-server " + pipeName_ + L" 300 " + connected + L" " + release + L" " + quit);
     ASSERT_TRUE(peer);
-    ScopedHandle first;
-    ASSERT_TRUE(PavoTest::WaitUntil(
-        [&] {
-            first.Reset(::CreateFileW(pipeName_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                                      nullptr));
-            return first.IsValid();
-        },
-        10000));
+    ScopedHandle first = TakeOnlyInstance();
+    ASSERT_TRUE(first);
     ASSERT_EQ(::WaitForSingleObject(connectedEvent.Get(), 10000), WAIT_OBJECT_0);
 
     NamedPipeClient client;
