@@ -95,6 +95,10 @@ int wmain()
         client.SendToServer(identify.data(), static_cast<DWORD>(identify.size()));
     }
     if (HasWord(settings, L"stop-service")) {
+        // Messages have no framing: two written back to back may arrive as
+        // one read. The real agent asks for the stop on a user's request,
+        // long after it identified itself; leave it a comparable gap.
+        ::Sleep(1000);
         const std::string stop = Lumen::PipeProtocol::BuildStopService();
         client.SendToServer(stop.data(), static_cast<DWORD>(stop.size()));
     }

@@ -425,6 +425,10 @@ TEST_F(AgentControllerServiceTest, StopServiceMakesTheServiceStopItself)
     ASSERT_TRUE(controller_.Start(&recorder_, &recorder_));
     // Identified first: the stop request follows on the same pipe.
     ASSERT_TRUE(WaitFor([&] { return recorder_.Count("complete", AgentCmdBase::kSendTrayInfo) == 1; }));
+    // Messages have no framing: a second one right behind the first may
+    // arrive in the same read. A one-second command keeps them apart, as a
+    // user's exit request would be.
+    controller_.PushCommand(std::make_shared<AgentCmdNotifyConfigChange>(0));
     controller_.PushCommand(std::make_shared<AgentCmdStopService>());
     EXPECT_TRUE(WaitFor([] { return QueryServiceState(L"PavoService") == SERVICE_STOPPED; }, 30000));
     EXPECT_TRUE(WaitFor([&] { return recorder_.Count("complete", AgentCmdBase::kStopTray) >= 1; }))
