@@ -15,6 +15,7 @@
 #include "AgentCmdStopService.h"
 #include "AgentController.h"
 #include "Lumen/Event.h"
+#include "Lumen/LogManager.h"
 #include "Lumen/NamedPipeServer.h"
 #include "Lumen/PipeProtocol.h"
 #include "Lumen/SessionUtils.h"
@@ -116,6 +117,33 @@ void UseTestServer()
     ASSERT_TRUE(ResourceManager::GetInstance()->InitializeStrings(path));
     done = true;
 }
+
+// Pipe messages have no framing: two written back to back may arrive as one
+// read. The controller's log is the only witness that a message has been
+// read on its own, so tests that send several wait for its line each time.
+class ControllerLog {
+public:
+    ControllerLog()
+    {
+        Lumen::LogManager::GetInstance()->Initialize(Lumen::LogProcessKind::Agent);
+        std::wstring base = Lumen::Utf8ToWide(Lumen::LogManager::GetInstance()->GetImpl()->GetLogFilePath());
+        const size_t dot = base.rfind(L".log");
+        if (dot != std::wstring::npos) base.erase(dot);
+        path_ = base + L"_" + TodayForLogName() + L".log";
+    }
+    ~ControllerLog() { Lumen::LogManager::GetInstance()->Release(); }
+
+    size_t Count(const std::string& text) const
+    {
+        const std::string log = ReadFileBytes(path_);
+        size_t count = 0;
+        for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + text.size())) ++count;
+        return count;
+    }
+
+private:
+    std::wstring path_;
+};
 
 std::wstring DownloadFolder()
 {
@@ -305,8 +333,15 @@ TEST_F(AgentControllerTest, IdentifiesAtEveryStartAndObeysTheExitMessage)
     ASSERT_TRUE(controller_.Start(&recorder_, &recorder_));
     ASSERT_TRUE(WaitFor([&] { return service.Identifications() == 2; })) << "a fresh pipe, a fresh identification";
 
+    ControllerLog log;
+    const std::string parseError = Lumen::WideToUtf8(L"파이프 수신 데이터 파싱에 실패했습니다.");
+    const std::string invalid = Lumen::WideToUtf8(L"파이프 수신 데이터가 유효하지 않습니다.");
+    const size_t parseErrors = log.Count(parseError);
+    const size_t invalids = log.Count(invalid);
     service.Send("no json here");
+    ASSERT_TRUE(WaitFor([&] { return log.Count(parseError) == parseErrors + 1; }));
     service.Send(R"({"protocol_id":"1001"})");
+    ASSERT_TRUE(WaitFor([&] { return log.Count(invalid) == invalids + 1; }));
     controller_.PushCommand(std::make_shared<AgentCmdLogout>());
     ASSERT_TRUE(WaitFor([&] { return recorder_.Count("complete", AgentCmdBase::kLogout) == 1; }));
     EXPECT_EQ(recorder_.Count("start", AgentCmdBase::kStopTray), 0u) << "bad messages change nothing";
