@@ -11,6 +11,7 @@
 //   exit-message | pipe-lost | hanging
 #include <windows.h>
 
+#include <atomic>
 #include <string>
 
 #include "Lumen/Event.h"
@@ -48,16 +49,25 @@ public:
     {
         const Lumen::PipeMessage message = Lumen::PipeProtocol::ParsePipeMessage(data, length);
         if (message.status == Lumen::PipeMessageStatus::Ok && message.protocolId == Lumen::kProtocolExitAgent) {
-            Record("exit-message");
-            done.Set();
+            EndFor("exit-message");
         }
     }
     void OnDisconnect(HANDLE) override
     {
-        Record("pipe-lost");
-        done.Set();
+        EndFor("pipe-lost");
     }
     Lumen::Event done;
+
+private:
+    // The service closes the pipe right after its exit message, so both
+    // callbacks may come; only the first is why this agent ends.
+    void EndFor(const char* reason)
+    {
+        if (ended_.exchange(true)) return;
+        Record(reason);
+        done.Set();
+    }
+    std::atomic<bool> ended_{false};
 };
 
 }  // namespace
