@@ -189,10 +189,16 @@ foreach(_json ${PAVO_SKIN_SOURCE}/resource.json ${_skin_descriptions})
 endforeach()
 
 # The archive holds files only, each under "100/": the agent creates the folders
-# as it writes the files, so no directory entry can come after its content.
+# as it writes the files, so no directory entry can come after its content. It is
+# made from the list of outputs, so a picture dropped from the sources leaves it.
+set(_skin_entries "")
+foreach(_file IN LISTS _skin_files)
+    file(RELATIVE_PATH _entry ${PAVO_SKIN_STAGE} ${_file})
+    list(APPEND _skin_entries ${_entry})
+endforeach()
 add_custom_command(OUTPUT ${PAVO_SKIN_ARCHIVE}
     COMMAND ${CMAKE_COMMAND} -E rm -f ${PAVO_SKIN_ARCHIVE}
-    COMMAND ${PAVO_ZIP} -q -X -D -r ${PAVO_SKIN_ARCHIVE} 100
+    COMMAND ${PAVO_ZIP} -q -X -D ${PAVO_SKIN_ARCHIVE} ${_skin_entries}
     DEPENDS ${_skin_files}
     WORKING_DIRECTORY ${PAVO_SKIN_STAGE}
     VERBATIM)
