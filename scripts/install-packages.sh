@@ -27,6 +27,8 @@ packages=(
     g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
     wine wine64 xvfb xauth x11-utils
     libcpp-httplib-dev libjsoncpp-dev libssl-dev libgtest-dev openssl curl
+    # The skin: SVG rendering, strips and animation, the archive, the shipped fonts.
+    librsvg2-bin imagemagick zip fonts-nanum
 )
 missing=()
 for p in "${packages[@]}"; do
