@@ -52,6 +52,22 @@ rm -f "$out" "$work/signature"
 # anything else it prints is an error.
 (cd "$dist" && wixl --arch x64 -D Version="$version" -D DistDir=. -D Win64=yes \
     -o "$out.tmp" "$wxs" "$work/DistData.wxs")
+
+# wixl drops the rollback flags of Execute="rollback" and would leave such an
+# action to run at once, in the immediate sequence. Rollback actions are named
+# "Rollback..."; give them the in-script (1024) and rollback (256) flags.
+rollback_flags=1280
+msiinfo export "$out.tmp" CustomAction | tail -n +4 | while IFS=$'\t' read -r action type _; do
+    case $action in
+    Rollback*)
+        msibuild "$out.tmp" -q "UPDATE \`CustomAction\` SET \`Type\` = $((type | rollback_flags)) WHERE \`Action\` = '$action'"
+        ;;
+    esac
+done
+unflagged=$(msiinfo export "$out.tmp" CustomAction | tail -n +4 | while IFS=$'\t' read -r action type _; do
+    case $action in Rollback*) [ $((type & rollback_flags)) = $rollback_flags ] || echo "$action" ;; esac
+done)
+[ -z "$unflagged" ] || { echo "make-msi: could not mark as rollback actions: $unflagged" >&2; exit 1; }
 mv -f "$out.tmp" "$out"
 echo "$signature" > "$work/signature"
 echo "make-msi: $out ($version, $(data_files | wc -l) data files)"
