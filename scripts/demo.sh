@@ -90,6 +90,9 @@ for installer in PavoViewerSetup PavoGuardSetup PavoSyncSetup; do
         fail "deploy/operator/installers/$installer.exe is missing (scripts/build.sh copies the fake installer there)"
 done
 
+# A previous run that was killed outright may have left its prefix's
+# processes behind; they belong to this demo, so end them.
+[ -d "$demo/prefix" ] && WINEPREFIX=$demo/prefix wineserver -k >/dev/null 2>&1
 rm -rf "$demo"
 mkdir -p "$demo"
 mv -f "$build_log" "$demo/build.log"
@@ -121,7 +124,8 @@ if [ -n "$headless" ]; then
         sleep 0.05
     done
     [ -s "$demo/.display" ] || fail "Xvfb did not start"
-    export DISPLAY=":$(tr -d '\n' <"$demo/.display")"
+    DISPLAY=":$(tr -d '\n' <"$demo/.display")"
+    export DISPLAY
     say "headless: own X display $DISPLAY"
 else
     say "desktop: the agent's windows appear on $DISPLAY"
@@ -151,8 +155,9 @@ rc=$?
 [ $rc = 0 ] || fail "msiexec ended with $rc (see $demo/msiexec-install.log)"
 
 install_dir="$WINEPREFIX/drive_c/Program Files/Pavo Agent"
-[ -f "$install_dir/PavoService.exe" ] && [ -f "$install_dir/PavoAgent.exe" ] ||
+if [ ! -f "$install_dir/PavoService.exe" ] || [ ! -f "$install_dir/PavoAgent.exe" ]; then
     fail "the programs are not in C:\\Program Files\\Pavo Agent"
+fi
 
 image_path=$(wine reg query 'HKLM\SYSTEM\CurrentControlSet\Services\PavoService' /v ImagePath 2>/dev/null |
     tr -d '\r' | sed -n 's/^ *ImagePath *REG_[A-Z_]* *//p')
