@@ -2,11 +2,14 @@
 #include <msi.h>
 #include <msiquery.h>
 #include <shlobj.h>
+#include <shlwapi.h>
 #include <shobjidl.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "Lumen/PathUtils.h"
 #include "Lumen/StringUtils.h"
@@ -140,13 +143,52 @@ ShortcutTarget ReadShortcut(const std::wstring& linkPath)
     return target;
 }
 
-bool AnyFileIn(const std::wstring& folder)
+struct FindHandleTraits {
+    using Type = HANDLE;
+    static Type Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static bool IsValid(Type h) noexcept { return h != INVALID_HANDLE_VALUE && h != nullptr; }
+    static void Close(Type h) noexcept { ::FindClose(h); }
+};
+using ScopedFindHandle = Lumen::UniqueHandle<FindHandleTraits>;
+
+// Files below `root` whose names match `pattern`, as paths relative to
+// `root`; `prefix` is the part already walked.
+void ListFiles(const std::wstring& root, const std::wstring& prefix, const wchar_t* pattern,
+               std::vector<std::wstring>* files)
 {
     WIN32_FIND_DATAW found = {};
-    HANDLE search = ::FindFirstFileW(Lumen::JoinPath(folder, L"*.log").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return false;
-    ::FindClose(search);
-    return true;
+    ScopedFindHandle search(::FindFirstFileW((root + prefix + L"*").c_str(), &found));
+    if (!search) return;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..") continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            ListFiles(root, prefix + name + L"\\", pattern, files);
+        else if (::PathMatchSpecW(name.c_str(), pattern))
+            files->push_back(prefix + name);
+    } while (::FindNextFileW(search.Get(), &found));
+}
+
+// What the package ships: the staged install folder (build/dist) as the build
+// left it, data folders that appear there later included.
+std::vector<std::wstring> ShippedFiles()
+{
+    std::vector<std::wstring> files;
+    ListFiles(Lumen::JoinPath(BinDirectory(), L"..\\dist\\"), L"", L"*", &files);
+    // What the programs write at run time is never shipped.
+    files.erase(std::remove_if(files.begin(), files.end(),
+                               [](const std::wstring& file) {
+                                   return file.rfind(L"Log\\", 0) == 0 || file.rfind(L"config\\", 0) == 0;
+                               }),
+                files.end());
+    return files;
+}
+
+bool AnyLogIn(const std::wstring& folder)
+{
+    std::vector<std::wstring> logs;
+    ListFiles(folder, L"", L"*.log", &logs);
+    return !logs.empty();
 }
 
 class PackageTest : public ::testing::Test {
@@ -165,6 +207,10 @@ protected:
         ASSERT_FALSE(currentCode_.empty());
         ASSERT_FALSE(olderCode_.empty());
         ASSERT_NE(currentCode_, olderCode_);
+        shipped_ = ShippedFiles();
+        for (const wchar_t* file :
+             {L"PavoService.exe", L"PavoAgent.exe", L"language\\kor.json", L"inspection_data\\inspection_data.json"})
+            ASSERT_NE(std::find(shipped_.begin(), shipped_.end(), file), shipped_.end()) << Lumen::WideToUtf8(file);
         logs_ = MakeTempDirectory(L"msi logs");
         ASSERT_FALSE(ProductInstalled(currentCode_));
         ASSERT_FALSE(ServiceRegistered());
@@ -204,10 +250,11 @@ protected:
     {
         EXPECT_TRUE(ProductInstalled(productCode));
         const std::wstring dir = InstallDir();
-        for (const wchar_t* file :
-             {L"PavoService.exe", L"PavoAgent.exe", L"language\\kor.json", L"language\\eng.json",
-              L"inspection_data\\inspection_data.json", L"inspection_data\\additional_installer_info.json"})
+        const std::wstring dist = Lumen::JoinPath(BinDirectory(), L"..\\dist\\");
+        for (const std::wstring& file : shipped_) {
             EXPECT_TRUE(FileExists(dir + file)) << Lumen::WideToUtf8(file);
+            EXPECT_TRUE(ReadFileBytes(dir + file) == ReadFileBytes(dist + file)) << Lumen::WideToUtf8(file);
+        }
 
         // Quoted, so that Windows never tries "C:\Program.exe" as LocalSystem.
         EXPECT_EQ(ServiceImagePath(), L"\"" + dir + L"PavoService.exe\"");
@@ -228,8 +275,13 @@ protected:
     {
         EXPECT_FALSE(ProductInstalled(productCode));
         const std::wstring dir = InstallDir();
-        for (const wchar_t* file : {L"PavoService.exe", L"PavoAgent.exe", L"language", L"inspection_data"})
+        for (const std::wstring& file : shipped_) {
             EXPECT_FALSE(FileExists(dir + file)) << Lumen::WideToUtf8(file);
+            const size_t folderEnd = file.find(L'\\');
+            if (folderEnd != std::wstring::npos) {
+                EXPECT_FALSE(FileExists(dir + file.substr(0, folderEnd))) << Lumen::WideToUtf8(file);
+            }
+        }
         EXPECT_FALSE(ServiceRegistered());
         EXPECT_EQ(QueryServiceState(kServiceName), 0u);
         EXPECT_EQ(ShortcutPath(), L"");
@@ -242,13 +294,14 @@ protected:
     {
         EXPECT_EQ(ReadFileBytes(InstallDir() + L"config\\config.cfg"), "saved settings");
         // The service logged while it ran.
-        EXPECT_TRUE(AnyFileIn(InstallDir() + L"Log"));
+        EXPECT_TRUE(AnyLogIn(InstallDir() + L"Log\\"));
     }
 
     std::wstring current_;
     std::wstring older_;
     std::wstring currentCode_;
     std::wstring olderCode_;
+    std::vector<std::wstring> shipped_;
     std::wstring logs_;
     std::wstring lastLog_;
     int runs_ = 0;
