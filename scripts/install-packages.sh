@@ -25,7 +25,7 @@ fi
 packages=(
     build-essential cmake ninja-build dpkg-dev perl ca-certificates
     g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
-    wine wine64 xvfb xauth x11-utils
+    wine wine64 xvfb xauth x11-utils wixl msitools
     libcpp-httplib-dev libjsoncpp-dev libssl-dev libgtest-dev openssl curl
     # The skin: SVG rendering, strips and animation, the archive, the shipped fonts.
     librsvg2-bin imagemagick zip fonts-nanum

@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# Builds the installer package from the staged install folder.
+#
+#   scripts/make-msi.sh DIST_DIR PACKAGE.wxs VERSION OUTPUT.msi
+#
+# Everything in DIST_DIR except the two programs (which PACKAGE.wxs names
+# itself) goes into a fragment generated here with wixl-heat, so a data folder
+# that appears in the install folder (skin/, font/, ...) is packaged without
+# touching PACKAGE.wxs. Files the programs write at run time (Log/, config/)
+# are never packaged. Nothing is rebuilt when the inputs are unchanged.
+set -euo pipefail
+
+dist=${1:?usage: make-msi.sh DIST_DIR PACKAGE.wxs VERSION OUTPUT.msi}
+wxs=${2:?usage: make-msi.sh DIST_DIR PACKAGE.wxs VERSION OUTPUT.msi}
+version=${3:?usage: make-msi.sh DIST_DIR PACKAGE.wxs VERSION OUTPUT.msi}
+out=${4:?usage: make-msi.sh DIST_DIR PACKAGE.wxs VERSION OUTPUT.msi}
+
+for program in PavoAgent.exe PavoService.exe; do
+    [ -f "$dist/$program" ] || { echo "make-msi: $dist/$program is missing" >&2; exit 1; }
+done
+
+absolute() { echo "$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"; }
+dist=$(absolute "$dist")
+wxs=$(absolute "$wxs")
+mkdir -p "$(dirname "$out")"
+out=$(absolute "$out")
+work=$out.d
+mkdir -p "$work"
+
+# Relative paths: wixl resolves sources against the current folder.
+data_files() {
+    (cd "$dist" && find . -type f ! -path './Log/*' ! -path './config/*' \
+        ! -path './PavoAgent.exe' ! -path './PavoService.exe' | LC_ALL=C sort)
+}
+
+# What the package is made of: file names, sizes and times, the package
+# source, this script and the version.
+signature=$( {
+    echo "$version"
+    (cd "$dist" && data_files | while IFS= read -r f; do stat -c '%n %s %Y' "$f"; done
+        stat -c '%n %s %Y' PavoAgent.exe PavoService.exe)
+    sha256sum "$wxs" "$0" | cut -d' ' -f1
+} | sha256sum | cut -d' ' -f1)
+if [ -f "$out" ] && [ "$(cat "$work/signature" 2>/dev/null)" = "$signature" ]; then
+    exit 0
+fi
+
+data_files | wixl-heat --var var.DistDir --prefix ./ --directory-ref INSTALLDIR --component-group DistData --win64 \
+    > "$work/DistData.wxs"
+rm -f "$out" "$work/signature"
+# wixl reports unsupported attributes as "unimplemented" and carries on;
+# anything else it prints is an error.
+(cd "$dist" && wixl --arch x64 -D Version="$version" -D DistDir=. -D Win64=yes \
+    -o "$out.tmp" "$wxs" "$work/DistData.wxs")
+
+# wixl drops the rollback flags of Execute="rollback" and would leave such an
+# action to run at once, in the immediate sequence. Rollback actions are named
+# "Rollback..."; give them the in-script (1024) and rollback (256) flags.
+rollback_flags=1280
+msiinfo export "$out.tmp" CustomAction | tail -n +4 | while IFS=$'\t' read -r action type _; do
+    case $action in
+    Rollback*)
+        msibuild "$out.tmp" -q "UPDATE \`CustomAction\` SET \`Type\` = $((type | rollback_flags)) WHERE \`Action\` = '$action'"
+        ;;
+    esac
+done
+unflagged=$(msiinfo export "$out.tmp" CustomAction | tail -n +4 | while IFS=$'\t' read -r action type _; do
+    case $action in Rollback*) [ $((type & rollback_flags)) = $rollback_flags ] || echo "$action" ;; esac
+done)
+[ -z "$unflagged" ] || { echo "make-msi: could not mark as rollback actions: $unflagged" >&2; exit 1; }
+mv -f "$out.tmp" "$out"
+echo "$signature" > "$work/signature"
+echo "make-msi: $out ($version, $(data_files | wc -l) data files)"
