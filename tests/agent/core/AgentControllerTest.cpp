@@ -400,7 +400,7 @@ protected:
         service_ = CopyProgram(L"PavoService.exe", directory_, L"PavoService.exe");
         // The service's session list is the stand-in's (Wine reports none),
         // and the agents it starts record what they see.
-        ASSERT_FALSE(CopyProgram(L"wtsapi32.dll", directory_, L"wtsapi32.dll").empty());
+        ASSERT_TRUE(InstallSessionListStandIn());
         ASSERT_FALSE(CopyProgram(L"PavoTestAgent.exe", directory_, L"PavoAgent.exe").empty());
         SetSessions("0 disconnected\n");
         HKEY key = nullptr;
@@ -431,7 +431,7 @@ protected:
 
     void SetSessions(const std::string& lines)
     {
-        ASSERT_TRUE(WriteFileBytes(directory_ + L"wtsapi32-sessions.txt", lines));
+        ASSERT_TRUE(WriteFileBytes(SystemDirectory() + L"wtsapi32-sessions.txt", lines));
     }
     size_t AgentsStartedByTheService()
     {
