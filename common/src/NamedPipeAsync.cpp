@@ -18,18 +18,6 @@ constexpr DWORD kFlushTimeoutMs = 1000;
 // How long a closing thread waits for cancelled requests to complete.
 constexpr DWORD kDrainTimeoutMs = 5000;
 
-// The consumer side of an owner's queue: the event is reset only while the
-// queue is empty. The second look closes the window in which a producer
-// pushes and sets between our Size() and Reset(), which would otherwise leave
-// an element waiting for the next push.
-template <typename T>
-void ResetWhenEmpty(SynchronizedQueue<T>& queue, Event& event)
-{
-    if (queue.Size() != 0) return;
-    event.Reset();
-    if (queue.Size() != 0) event.Set();
-}
-
 }  // namespace
 
 NamedPipeAsync::~NamedPipeAsync()
@@ -68,6 +56,10 @@ void NamedPipeAsync::ResetEngine()
     pipeName_.clear();
     delegate_ = nullptr;
     partialMessages_.clear();
+    {
+        ScopedLock lock(&connectionsLock_);
+        connections_.clear();
+    }
     receiverThread_ = std::thread();
     senderThread_ = std::thread();
     connectQueue_.Clear();
@@ -98,6 +90,33 @@ std::thread NamedPipeAsync::StartThread(NamedPipeAsync* self, void (NamedPipeAsy
     });
 }
 
+ULONGLONG NamedPipeAsync::SerialOf(HANDLE pipe)
+{
+    ScopedLock lock(&connectionsLock_);
+    const auto it = connections_.find(pipe);
+    return it == connections_.end() ? 0 : it->second;
+}
+
+void NamedPipeAsync::LoseConnection(HANDLE pipe, ULONGLONG serial)
+{
+    {
+        ScopedLock lock(&connectionsLock_);
+        const auto it = connections_.find(pipe);
+        if (it == connections_.end() || it->second != serial) return;
+        connections_.erase(it);
+    }
+    OnDisconnect(pipe);
+}
+
+std::vector<HANDLE> NamedPipeAsync::TakeConnections()
+{
+    std::vector<HANDLE> pipes;
+    ScopedLock lock(&connectionsLock_);
+    for (const auto& connection : connections_) pipes.push_back(connection.first);
+    connections_.clear();
+    return pipes;
+}
+
 void NamedPipeAsync::Send(HANDLE pipe, const void* data, DWORD length)
 {
     if (length > kPipeBufferSize) {
@@ -105,8 +124,14 @@ void NamedPipeAsync::Send(HANDLE pipe, const void* data, DWORD length)
                            static_cast<int>(kPipeBufferSize));
         return;
     }
+    const ULONGLONG serial = SerialOf(pipe);
+    if (serial == 0) {
+        OutputDebugMessage(L"NamedPipeAsync::Send() ERROR : pipe %d is not connected", static_cast<int>(reinterpret_cast<INT_PTR>(pipe)));
+        return;
+    }
     PipePacket packet;
     packet.target = pipe;
+    packet.serial = serial;
     packet.buffer = std::shared_ptr<BYTE>(new BYTE[length == 0 ? 1 : length], ArrayDeleter());
     if (length != 0) std::memcpy(packet.buffer.get(), data, length);
     packet.length = length;
@@ -116,11 +141,20 @@ void NamedPipeAsync::Send(HANDLE pipe, const void* data, DWORD length)
 
 void NamedPipeAsync::QueueConnectedPipe(HANDLE pipe)
 {
+    {
+        ScopedLock lock(&connectionsLock_);
+        connections_[pipe] = ++lastSerial_;
+    }
     connectQueue_.Push(pipe);
     connectQueueEvent_.Set();
 }
 
 bool NamedPipeAsync::Write(HANDLE pipe, const void* data, DWORD length)
+{
+    return WriteTo(pipe, SerialOf(pipe), data, length);
+}
+
+bool NamedPipeAsync::WriteTo(HANDLE pipe, ULONGLONG serial, const void* data, DWORD length)
 {
     if (length > kPipeBufferSize) {
         OutputDebugMessage(L"WriteFileEx failed, error code: %d", ERROR_INVALID_PARAMETER);
@@ -132,7 +166,15 @@ bool NamedPipeAsync::Write(HANDLE pipe, const void* data, DWORD length)
     std::memset(context.get(), 0, sizeof(PipeIoContext));
     if (length != 0) std::memcpy(context->buffer, data, length);
     context->pipe = pipe;
+    context->serial = serial;
     context->owner = this;
+    ScopedLock lock(&connectionsLock_);
+    const auto it = connections_.find(pipe);
+    if (serial == 0 || it == connections_.end() || it->second != serial) {
+        // Its connection has ended: the handle value may be someone else's now.
+        OutputDebugMessage(L"NamedPipeAsync::Write() : the connection has ended, %d bytes dropped", static_cast<int>(length));
+        return true;
+    }
     if (!::WriteFileEx(pipe, context->buffer, length, &context->overlapped, &OnWriteCompletionRoutine)) {
         const DWORD error = ::GetLastError();
         if (error != ERROR_IO_PENDING) {
@@ -146,10 +188,19 @@ bool NamedPipeAsync::Write(HANDLE pipe, const void* data, DWORD length)
 
 bool NamedPipeAsync::Read(HANDLE pipe)
 {
+    return ReadFrom(pipe, SerialOf(pipe));
+}
+
+bool NamedPipeAsync::ReadFrom(HANDLE pipe, ULONGLONG serial)
+{
     auto context = std::make_unique<PipeIoContext>();
     std::memset(context.get(), 0, sizeof(PipeIoContext));
     context->pipe = pipe;
+    context->serial = serial;
     context->owner = this;
+    ScopedLock lock(&connectionsLock_);
+    const auto it = connections_.find(pipe);
+    if (serial == 0 || it == connections_.end() || it->second != serial) return true;  // ended: nothing to read
     if (!::ReadFileEx(pipe, context->buffer, kPipeBufferSize, &context->overlapped, &OnReadCompletionRoutine)) {
         const DWORD error = ::GetLastError();
         if (error != ERROR_IO_PENDING) {
@@ -189,7 +240,7 @@ void NamedPipeAsync::HandleWriteCompletion(PipeIoContext* context, DWORD error, 
         OutputDebugMessage(L"OnWriteCompletionRoutine failed, error code: %d", static_cast<int>(error));
         return;
     }
-    if (!IsStopping()) OnSend(context->pipe, bytes);
+    if (!IsStopping() && SerialOf(context->pipe) == context->serial) OnSend(context->pipe, bytes);
 }
 
 void NamedPipeAsync::HandleReadCompletion(PipeIoContext* context, DWORD error, DWORD bytes)
@@ -197,26 +248,33 @@ void NamedPipeAsync::HandleReadCompletion(PipeIoContext* context, DWORD error, D
     pendingReads_.erase(context);
     std::unique_ptr<PipeIoContext> owned(context);
     const HANDLE pipe = context->pipe;
+    const ULONGLONG serial = context->serial;
 
     // A message-mode peer reports a long message as ERROR_MORE_DATA with a
     // full buffer: that is data, not a failure.
     if (error != ERROR_SUCCESS && error != ERROR_MORE_DATA) {
         OutputDebugMessage(L"OnReadCompletionRoutine failed, error code: %d", static_cast<int>(error));
-        partialMessages_.erase(pipe);
+        partialMessages_.erase(serial);
         if (IsStopping()) return;
-        if (error == ERROR_BROKEN_PIPE || error == ERROR_PIPE_NOT_CONNECTED) OnDisconnect(pipe);
+        if (error == ERROR_BROKEN_PIPE || error == ERROR_PIPE_NOT_CONNECTED) LoseConnection(pipe, serial);
         return;
     }
     if (IsStopping()) return;  // the receiver is draining; nobody is listening
+    if (SerialOf(pipe) != serial) {
+        // Data of a connection that has ended, whatever now holds its handle value.
+        partialMessages_.erase(serial);
+        return;
+    }
 
     // Keep one read outstanding before handling this one.
-    const bool readIssued = Read(pipe);
+    const bool readIssued = ReadFrom(pipe, serial);
 
-    PipePacket& entry = partialMessages_[pipe];
+    PipePacket& entry = partialMessages_[serial];
     std::shared_ptr<BYTE> joined(new BYTE[entry.length + bytes + 1], ArrayDeleter());
     if (entry.length != 0) std::memcpy(joined.get(), entry.buffer.get(), entry.length);
     std::memcpy(joined.get() + entry.length, context->buffer, bytes);
     entry.target = pipe;
+    entry.serial = serial;
     entry.buffer = joined;
     entry.length += bytes;
 
@@ -230,14 +288,14 @@ void NamedPipeAsync::HandleReadCompletion(PipeIoContext* context, DWORD error, D
         // Taken out of the map first, so a throwing delegate cannot leave it
         // to be glued onto the next message.
         const PipePacket message = entry;
-        partialMessages_.erase(pipe);
+        partialMessages_.erase(serial);
         OnRecv(pipe, message.buffer.get(), message.length);
     }
 
     // A pipe that cannot be read any more would otherwise go quiet for good.
     if (!readIssued) {
-        partialMessages_.erase(pipe);
-        OnDisconnect(pipe);
+        partialMessages_.erase(serial);
+        LoseConnection(pipe, serial);
     }
 }
 
@@ -255,7 +313,8 @@ void NamedPipeAsync::ProcessingSender()
             PipePacket packet;
             if (!sendQueue_.Pop(packet)) continue;
             try {
-                if (!Write(packet.target, packet.buffer.get(), packet.length)) OnDisconnect(packet.target);
+                if (!WriteTo(packet.target, packet.serial, packet.buffer.get(), packet.length))
+                    LoseConnection(packet.target, packet.serial);
             } catch (const std::bad_alloc&) {
                 OutputDebugMessage(L"ERROR ProcessingSender() : %d", ERROR_NOT_ENOUGH_MEMORY);
             } catch (...) {
@@ -277,7 +336,7 @@ void NamedPipeAsync::FlushOnStop()
     PipePacket packet;
     while (sendQueue_.Size() != 0 && sendQueue_.Pop(packet)) {
         try {
-            Write(packet.target, packet.buffer.get(), packet.length);
+            WriteTo(packet.target, packet.serial, packet.buffer.get(), packet.length);
         } catch (...) {
             break;
         }

@@ -45,6 +45,9 @@ bool NamedPipeClient::Create(const std::wstring& pipeName, IPipeDelegate* delega
     ++closeState_->generation;
     ScopedLock lock(&closeLock_);
     if (clientHandle_ != INVALID_HANDLE_VALUE) Close();
+    // Only now: a loss of the previous connection, reported while Close was
+    // joining its threads, must carry the previous generation.
+    connectionGeneration_ = closeState_->generation.load();
     delegate_ = delegate;
     pipeName_ = pipeName;
 
@@ -119,7 +122,7 @@ void NamedPipeClient::OnConnect(bool success, HANDLE pipe)
         readIssued = Read(pipe);
     }
     if (delegate_ != nullptr) delegate_->OnConnect(success, pipe);
-    if (!readIssued) OnDisconnect(pipe);
+    if (!readIssued) LoseConnection(pipe, SerialOf(pipe));
 }
 
 void NamedPipeClient::OnSend(HANDLE pipe, DWORD bytes)
@@ -146,7 +149,7 @@ void NamedPipeClient::OnDisconnect(HANDLE pipe)
     // Must not take closeState_->lock here: Create and the destructor hold it
     // while joining this very thread.
     const std::shared_ptr<CloseState> state = closeState_;
-    const unsigned generation = state->generation;
+    const unsigned generation = connectionGeneration_;
     try {
         std::thread([state, generation]() noexcept {
             try {

@@ -1,6 +1,7 @@
 #include "Lumen/NamedPipeServer.h"
 
-#include <algorithm>
+#include <sddl.h>
+
 #include <system_error>
 
 #include "Lumen/DebugOutput.h"
@@ -14,6 +15,9 @@ namespace {
 constexpr DWORD kOpenMode = PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED;
 constexpr DWORD kPipeMode = PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS;
 constexpr DWORD kDefaultTimeoutMs = 5000;
+// Full access for LocalSystem and the Administrators group (the agent runs
+// elevated), nothing for anyone else; protected from inherited entries.
+constexpr const wchar_t* kPipeSecurity = L"D:P(A;;FA;;;SY)(A;;FA;;;BA)";
 
 int HandleValue(HANDLE handle)
 {
@@ -66,14 +70,8 @@ void NamedPipeServer::Close()
     acceptThread_ = std::thread();
     JoinEngineThreads();
 
-    void* waiting = nullptr;
-    while (connectQueue_.Size() != 0 && connectQueue_.Pop(waiting)) ::CloseHandle(waiting);
-    std::vector<HANDLE> connected;
-    {
-        ScopedLock listLock(&connectedLock_);
-        connected.swap(connectedPipes_);
-    }
-    for (HANDLE pipe : connected) ::CloseHandle(pipe);
+    // Connected pipes and those still waiting for the receiver alike.
+    for (HANDLE pipe : TakeConnections()) ::CloseHandle(pipe);
     ResetEngine();
 }
 
@@ -84,9 +82,28 @@ void NamedPipeServer::Accept()
         OutputDebugMessage(L"ERROR Accept() : %d", static_cast<int>(::GetLastError()));
         return;
     }
+    ScopedLocalMemory descriptor;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(kPipeSecurity, SDDL_REVISION_1,
+                                                                 reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.Put()),
+                                                                 nullptr)) {
+        // Never fall back to the default security: report and accept nobody.
+        OnCreate(false, INVALID_HANDLE_VALUE);
+        ::WaitForSingleObject(stopEvent_.GetHandle(), INFINITE);
+        OutputDebugMessage(L"finished Accept()");
+        return;
+    }
+    SECURITY_ATTRIBUTES security = {};
+    security.nLength = sizeof(security);
+    security.lpSecurityDescriptor = descriptor.Get();
+    security.bInheritHandle = FALSE;
+    // A process that created the name first would otherwise be served our
+    // clients: the first instance must be the first of its name.
+    DWORD firstInstance = FILE_FLAG_FIRST_PIPE_INSTANCE;
     for (;;) {
-        ScopedHandle instance(::CreateNamedPipeW(pipeName_.c_str(), kOpenMode, kPipeMode, PIPE_UNLIMITED_INSTANCES,
-                                                 kPipeBufferSize, kPipeBufferSize, kDefaultTimeoutMs, nullptr));
+        ScopedHandle instance(::CreateNamedPipeW(pipeName_.c_str(), kOpenMode | firstInstance, kPipeMode,
+                                                 PIPE_UNLIMITED_INSTANCES, kPipeBufferSize, kPipeBufferSize,
+                                                 kDefaultTimeoutMs, &security));
+        if (instance) firstInstance = 0;
         OnCreate(instance.IsValid(), instance.IsValid() ? instance.Get() : INVALID_HANDLE_VALUE);
         if (!instance) {
             // No further clients until the engine is closed.
@@ -163,14 +180,10 @@ void NamedPipeServer::OnConnect(bool success, HANDLE pipe)
     bool readIssued = true;
     if (success) {
         OutputDebugMessage(L"NamedPipeServer::OnConnect() PIPE : %d", HandleValue(pipe));
-        {
-            ScopedLock lock(&connectedLock_);
-            connectedPipes_.push_back(pipe);
-        }
         readIssued = Read(pipe);
     }
     if (delegate_ != nullptr) delegate_->OnConnect(success, pipe);
-    if (!readIssued) OnDisconnect(pipe);
+    if (!readIssued) LoseConnection(pipe, SerialOf(pipe));
 }
 
 void NamedPipeServer::OnSend(HANDLE pipe, DWORD bytes)
@@ -186,18 +199,9 @@ void NamedPipeServer::OnRecv(HANDLE pipe, const BYTE* data, DWORD length)
 void NamedPipeServer::OnDisconnect(HANDLE pipe)
 {
     OutputDebugMessage(L"NamedPipeServer::OnDisconnect() PIPE : %d", HandleValue(pipe));
-    bool found = false;
-    {
-        ScopedLock lock(&connectedLock_);
-        const auto it = std::find(connectedPipes_.begin(), connectedPipes_.end(), pipe);
-        if (it != connectedPipes_.end()) {
-            connectedPipes_.erase(it);
-            found = true;
-        }
-    }
-    // Already reported and closed (the other thread noticed first), or not a
-    // pipe of ours: closing it again could close someone else's handle.
-    if (!found) return;
+    // The engine has ended the connection already; the handle stays open
+    // until here, so its value cannot pass to a new pipe before the delegate
+    // has heard of the loss.
     try {
         if (delegate_ != nullptr) delegate_->OnDisconnect(pipe);
     } catch (...) {

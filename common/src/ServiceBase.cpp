@@ -1,9 +1,12 @@
 #include "Lumen/ServiceBase.h"
 
 #include <atomic>
+#include <system_error>
 #include <type_traits>
 
 #include "Lumen/DebugOutput.h"
+#include "Lumen/Event.h"
+#include "Lumen/ScopedLock.h"
 
 namespace Lumen {
 
@@ -12,6 +15,9 @@ namespace {
 ServiceBase* g_service = nullptr;
 // Counts pending-state reports for the whole process; never reset.
 std::atomic<DWORD> g_checkpoint{1};
+// A stop that is still working after this many progress reports stops
+// raising the checkpoint, so that the manager can see that it hangs.
+constexpr int kStopProgressLimit = 60;
 
 // Runs one operation of the service; returns the error code it raised, or
 // NO_ERROR. A DWORD thrown is the code; any other exception takes the
@@ -48,7 +54,12 @@ bool ServiceBase::Run(ServiceBase* service)
 {
     g_service = service;
     SERVICE_TABLE_ENTRYW table[] = {{&service->serviceName_[0], &ServiceBase::ServiceMain}, {nullptr, nullptr}};
-    return ::StartServiceCtrlDispatcherW(table) != FALSE;
+    const bool ran = ::StartServiceCtrlDispatcherW(table) != FALSE;
+    const DWORD error = ::GetLastError();
+    // The stop thread's last act was the STOPPED report that ended the dispatcher.
+    if (service->stopThread_.joinable()) service->stopThread_.join();
+    ::SetLastError(error);
+    return ran;
 }
 
 void WINAPI ServiceBase::ServiceMain(DWORD argc, wchar_t** argv) noexcept
@@ -82,11 +93,58 @@ void ServiceBase::Start(DWORD argc, wchar_t** argv)
 
 void ServiceBase::SetServiceStatus(DWORD state, DWORD win32ExitCode)
 {
+    ScopedLock lock(&statusLock_);
     status_.dwCurrentState = state;
     status_.dwWin32ExitCode = win32ExitCode;
-    status_.dwWaitHint = 0;
+    status_.dwWaitHint = state == SERVICE_STOP_PENDING ? kStopWaitHintMs : 0;
     status_.dwCheckPoint = (state == SERVICE_RUNNING || state == SERVICE_STOPPED) ? 0 : g_checkpoint++;
     if (statusHandle_ != nullptr) ::SetServiceStatus(statusHandle_, &status_);
+}
+
+void ServiceBase::ReportFailed(DWORD win32ExitCode)
+{
+    {
+        ScopedLock lock(&statusLock_);
+        if (stopping_) return;
+        stopping_ = true;
+    }
+    OutputDebugMessage(L"Service failed : %d", static_cast<int>(win32ExitCode));
+    SetServiceStatus(SERVICE_STOPPED, win32ExitCode);
+}
+
+void ServiceBase::RunStop(DWORD control, DWORD stateBefore)
+{
+    const bool shutdown = control == SERVICE_CONTROL_SHUTDOWN;
+    Event done;
+    std::thread progress;
+    try {
+        progress = std::thread([this, &done]() noexcept {
+            for (int report = 0; report < kStopProgressLimit; ++report) {
+                if (::WaitForSingleObject(done.GetHandle(), kStopProgressMs) != WAIT_TIMEOUT) return;
+                SetServiceStatus(SERVICE_STOP_PENDING);
+            }
+        });
+    } catch (const std::system_error&) {
+        OutputDebugMessage(L"Service : no thread for stop progress reports");
+    }
+    const DWORD error = Guard([&] {
+        if (shutdown)
+            OnShutdown();
+        else
+            OnStop();
+    });
+    done.Set();
+    if (progress.joinable()) progress.join();
+    if (error == NO_ERROR) {
+        SetServiceStatus(SERVICE_STOPPED);
+        return;
+    }
+    OutputDebugMessage(L"Service failed to %s : %d", shutdown ? L"Shutdown" : L"Stop", static_cast<int>(error));
+    {
+        ScopedLock lock(&statusLock_);
+        stopping_ = false;
+    }
+    SetServiceStatus(stateBefore);
 }
 
 DWORD WINAPI ServiceBase::ControlHandler(DWORD control, DWORD eventType, void* eventData, void* context) noexcept
@@ -107,15 +165,28 @@ DWORD ServiceBase::Control(DWORD control, DWORD eventType, void* eventData, void
     DWORD result = NO_ERROR;
     DWORD error = NO_ERROR;
     switch (control) {
-    case SERVICE_CONTROL_STOP: {
-        const DWORD before = status_.dwCurrentState;
+    case SERVICE_CONTROL_STOP:
+    case SERVICE_CONTROL_SHUTDOWN: {
+        DWORD before = SERVICE_RUNNING;
+        {
+            ScopedLock lock(&statusLock_);
+            if (stopping_) return NO_ERROR;  // a stop is under way already
+            stopping_ = true;
+            before = status_.dwCurrentState;
+        }
         SetServiceStatus(SERVICE_STOP_PENDING);
-        error = Guard([&] { OnStop(); });
-        if (error == NO_ERROR) {
-            SetServiceStatus(SERVICE_STOPPED);
-        } else {
-            report(L"Stop", error);
-            SetServiceStatus(before);
+        // The thread of an earlier stop that failed has finished its work.
+        if (stopThread_.joinable()) stopThread_.join();
+        try {
+            stopThread_ = std::thread([this, control, before]() noexcept {
+                try {
+                    RunStop(control, before);
+                } catch (...) {
+                    OutputDebugMessage(L"Service failed to Stop : %d", static_cast<int>(::GetLastError()));
+                }
+            });
+        } catch (const std::system_error&) {
+            RunStop(control, before);  // no thread: stop on this one
         }
         return NO_ERROR;
     }
@@ -142,13 +213,6 @@ DWORD ServiceBase::Control(DWORD control, DWORD eventType, void* eventData, void
     case SERVICE_CONTROL_INTERROGATE:
         error = Guard([&] { OnInterrogate(); });
         if (error != NO_ERROR) report(L"Interrogate", error);
-        return NO_ERROR;
-    case SERVICE_CONTROL_SHUTDOWN:
-        error = Guard([&] { OnShutdown(); });
-        if (error == NO_ERROR)
-            SetServiceStatus(SERVICE_STOPPED);
-        else
-            report(L"Shutdown", error);
         return NO_ERROR;
     case SERVICE_CONTROL_DEVICEEVENT:
         error = Guard([&] { return OnDeviceEvent(eventType, eventData, context); }, &result);

@@ -192,6 +192,28 @@ ScopedHandle FindProcessByName(const std::wstring& name)
     return ScopedHandle();
 }
 
+std::vector<FoundProcess> FindProcessesByName(const std::wstring& name)
+{
+    std::vector<FoundProcess> found;
+    ScopedHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) {
+        OutputDebugMessage(L"Failed to create process snapshot.");
+        return found;
+    }
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = ::Process32FirstW(snapshot.Get(), &entry); more;
+         more = ::Process32NextW(snapshot.Get(), &entry)) {
+        if (std::wstring(entry.szExeFile).find(name) == std::wstring::npos) continue;
+        FoundProcess process;
+        process.processId = entry.th32ProcessID;
+        process.handle.Reset(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
+                                           entry.th32ProcessID));
+        found.push_back(std::move(process));
+    }
+    return found;
+}
+
 bool RunAsAdministrator(const std::wstring& file, const std::wstring& parameters, DWORD waitMs)
 {
     SHELLEXECUTEINFOW info = {};

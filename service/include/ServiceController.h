@@ -2,10 +2,10 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <thread>
-#include <utility>
 
 #include "Lumen/Criticalsection.h"
 #include "Lumen/Event.h"
@@ -14,6 +14,7 @@
 #include "Lumen/IServiceHandler.h"
 #include "Lumen/MultimediaTimer.h"
 #include "Lumen/NamedPipeServer.h"
+#include "Lumen/PipeMessageSplitter.h"
 #include "Lumen/SynchronizedQueue.h"
 #include "ServiceCmdBase.h"
 
@@ -33,10 +34,15 @@ public:
     ServiceController(const ServiceController&) = delete;
     ServiceController& operator=(const ServiceController&) = delete;
 
-    // The worker thread's body.
+    // The worker thread's body. The finish step (timer stopped, exit message
+    // sent, pipe server closed, agents ended) runs on every path.
     virtual void Run();
     // Takes the thread that runs Run, to join it in Stop.
     void SetWorkerThread(std::thread worker);
+    // Called on the worker thread, with an error code, when the worker ends
+    // without being asked to (an exception or a failed wait): the service
+    // cannot go on. Set before the worker starts.
+    void SetWorkerFailureHandler(std::function<void(DWORD)> handler);
     // Ends the worker (which ends the agents) and joins it. Not from the worker.
     void Stop();
 
@@ -77,17 +83,30 @@ private:
     void RunStartTray(ServiceCmdBase& command, DWORD sessionId);
     // Message 1000: runs this program with "stop" in a process of its own.
     void OnRecvStopService();
+    void HandleMessage(HANDLE pipe, const std::string& text);
     void SendExitToAgents();
     void EndRemainingAgents();
 
-    Lumen::MultimediaTimer timer_;
+    // One connected pipe: the agent at its other end, and the bytes of a
+    // message that has not fully arrived.
+    struct Client {
+        int32_t sessionId = 0;
+        int32_t processId = 0;
+        Lumen::PipeMessageSplitter pending;
+    };
+
     Lumen::SynchronizedQueue<std::shared_ptr<ServiceCmdBase>> commands_;
-    Lumen::NamedPipeServer pipeServer_;
     Lumen::Event queueEvent_;
     Lumen::Event stopEvent_;
-    // Pipe handle -> (session id, process id) of the agent at its other end.
-    std::map<HANDLE, std::pair<int32_t, int32_t>> clients_;
+    // An entry exists from the pipe's connect to its loss; nothing else
+    // creates one.
+    std::map<HANDLE, Client> clients_;
     Lumen::Criticalsection clientsLock_;
+    std::function<void(DWORD)> workerFailureHandler_;
+    // The timer and the pipe server call into the members above from their
+    // own threads: declared after them, so they stop before those go away.
+    Lumen::MultimediaTimer timer_;
+    Lumen::NamedPipeServer pipeServer_;
     // Declared last: joined before the members it uses go away.
     std::thread worker_;
 };

@@ -14,6 +14,8 @@ PavoService::PavoService(ServiceController* controller)
 void PavoService::OnStart(DWORD, wchar_t**)
 {
     Lumen::LogManager::GetInstance()->Info(L"서비스가 시작되었습니다.");
+    // A worker that ends by itself leaves a service without work: stop it.
+    controller_->SetWorkerFailureHandler([this](DWORD error) { ReportFailed(error); });
     try {
         controller_->SetWorkerThread(std::thread([this] { controller_->Run(); }));
     } catch (const std::system_error&) {

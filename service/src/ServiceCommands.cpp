@@ -62,6 +62,35 @@ bool WaitFor(Condition done, DWORD timeoutMs)
     }
 }
 
+// Waits until the service has stopped after a stop request, as long as it
+// shows progress: a STOP_PENDING report with a new checkpoint within its wait
+// hint (plus a margin). False when it stopped making progress.
+bool WaitUntilStopped()
+{
+    ScopedServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!manager) return false;
+    ScopedServiceHandle service(::OpenServiceW(manager.Get(), SessionUtils::kServiceName, SERVICE_QUERY_STATUS));
+    if (!service) return ::GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST;  // gone: stopped and deleted
+    constexpr DWORD kPollMs = 250;
+    constexpr DWORD kMarginMs = 5000;
+    DWORD checkpoint = 0;
+    ULONGLONG lastProgress = ::GetTickCount64();
+    for (;;) {
+        SERVICE_STATUS status = {};
+        if (!::QueryServiceStatus(service.Get(), &status)) return false;
+        if (status.dwCurrentState == SERVICE_STOPPED) return true;
+        const ULONGLONG now = ::GetTickCount64();
+        if (status.dwCurrentState == SERVICE_STOP_PENDING && status.dwCheckPoint != checkpoint) {
+            checkpoint = status.dwCheckPoint;
+            lastProgress = now;
+        } else if (now - lastProgress > status.dwWaitHint + kMarginMs) {
+            ::SetLastError(ERROR_SERVICE_REQUEST_TIMEOUT);
+            return false;
+        }
+        ::Sleep(kPollMs);
+    }
+}
+
 }  // namespace
 
 void WriteLine(const std::wstring& text)
@@ -81,6 +110,13 @@ void WriteLine(const std::wstring& text)
 
 int Install()
 {
+    // A path cut off by its buffer must never be registered (nor "").
+    const std::wstring programPath = Lumen::GetModulePath();
+    if (programPath.empty()) {
+        Lumen::OutputDebugMessage(L"fail to ::CreateService(), error : %d", ERROR_INSUFFICIENT_BUFFER);
+        ::SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return Fail(L"서비스 설치에 실패했습니다.", kExitInstallFailed);
+    }
     if (ServiceExists()) {
         if (SessionUtils::IsServiceRunning()) {
             SessionUtils::StopInstalledService();
@@ -92,7 +128,6 @@ int Install()
         WaitFor([] { return !ServiceExists(); }, 10000);
     }
 
-    const std::wstring programPath = Lumen::GetModulePath();
     ScopedServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
     if (!manager) {
         Lumen::OutputDebugMessage(L"fail to ::CreateService(), error : %d", static_cast<int>(::GetLastError()));
@@ -125,11 +160,23 @@ int Install()
 
 int Uninstall()
 {
+    DWORD stopError = NO_ERROR;
     if (ServiceExists() && SessionUtils::IsServiceRunning()) {
-        SessionUtils::StopInstalledService();
-        ::Sleep(2000);
+        const bool requested = SessionUtils::StopInstalledService();
+        stopError = ::GetLastError();
+        // A stop that another caller began already is waited for as well.
+        const DWORD state = ServiceState();
+        if (requested || state == SERVICE_STOP_PENDING || state == SERVICE_STOPPED)
+            stopError = WaitUntilStopped() ? NO_ERROR : ::GetLastError();
+        else if (stopError == NO_ERROR)
+            stopError = ERROR_GEN_FAILURE;
     }
     if (!SessionUtils::DeleteInstalledService()) return Fail(L"서비스 제거에 실패했습니다.", kExitUninstallFailed);
+    if (stopError != NO_ERROR) {
+        // A service that still runs is only marked for deletion: not removed.
+        ::SetLastError(stopError);
+        return Fail(L"서비스 제거에 실패했습니다.", kExitUninstallFailed);
+    }
     return Succeed(L"서비스가 제거되었습니다.");
 }
 
@@ -144,6 +191,8 @@ int Stop()
 {
     if (!SessionUtils::IsServiceRunning()) return InvalidParameter();
     if (!SessionUtils::StopInstalledService()) return Fail(L"서비스 중지에 실패했습니다.", kExitStopFailed);
+    // Stopping takes a while (agents are told and ended): success means stopped.
+    if (!WaitUntilStopped()) return Fail(L"서비스 중지에 실패했습니다.", kExitStopFailed);
     return Succeed(L"서비스가 중지되었습니다.");
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <system_error>
+#include <vector>
 
 #include "Lumen/DebugOutput.h"
 #include "Lumen/LogManager.h"
@@ -39,16 +40,37 @@ void ServiceController::SetWorkerThread(std::thread worker)
     worker_ = std::move(worker);
 }
 
+void ServiceController::SetWorkerFailureHandler(std::function<void(DWORD)> handler)
+{
+    workerFailureHandler_ = std::move(handler);
+}
+
 void ServiceController::Run()
 {
+    DWORD failure = NO_ERROR;
     try {
         OnPrepareWorker();
         ProcessingLoop();
+        if (!stopEvent_.IsSet()) failure = ::GetLastError();  // the loop's wait failed
+    } catch (...) {
+        failure = ::GetLastError();
+        LogManager::GetInstance()->Error(L"[%s, %d] 에러가 발생되었습니다. error : %d", L"ServiceController::Run",
+                                         __LINE__, static_cast<int>(failure));
+    }
+    // Whatever ended the work, the timer and the pipe server stop and the
+    // agents are told and ended.
+    try {
         OnFinishWorker();
     } catch (...) {
-        // The worker must not die silently.
         LogManager::GetInstance()->Error(L"[%s, %d] 에러가 발생되었습니다. error : %d", L"ServiceController::Run",
                                          __LINE__, static_cast<int>(::GetLastError()));
+    }
+    if (stopEvent_.IsSet()) return;
+    // Nobody asked the worker to end: the service must not go on reporting RUNNING.
+    try {
+        if (workerFailureHandler_) workerFailureHandler_(failure == NO_ERROR ? ERROR_GEN_FAILURE : failure);
+    } catch (...) {
+        Lumen::OutputDebugMessage(L"ServiceController::Run : the failure handler raised an exception");
     }
 }
 
@@ -79,7 +101,7 @@ bool ServiceController::IsAgentConnected(DWORD sessionId)
 {
     ScopedLock lock(&clientsLock_);
     for (const auto& client : clients_)
-        if (static_cast<DWORD>(client.second.first) == sessionId) return true;
+        if (static_cast<DWORD>(client.second.sessionId) == sessionId) return true;
     return false;
 }
 
@@ -122,7 +144,7 @@ void ServiceController::ProcessingLoop()
 {
     const HANDLE waits[2] = {stopEvent_.GetHandle(), queueEvent_.GetHandle()};
     for (;;) {
-        if (commands_.Size() == 0) queueEvent_.Reset();
+        Lumen::ResetWhenEmpty(commands_, queueEvent_);
         const DWORD result = ::WaitForMultipleObjectsEx(2, waits, FALSE, INFINITE, TRUE);
         if (result == WAIT_OBJECT_0) {
             LogManager::GetInstance()->Info(L"ServiceController thread를 종료합니다.");
@@ -150,7 +172,14 @@ void ServiceController::RunStartTray(ServiceCmdBase& command, DWORD sessionId)
         return;
     }
     LogManager::GetInstance()->Info(L"세션 ID: %d로 에이전트를 실행합니다.", static_cast<int>(sessionId));
-    const std::wstring agentPath = Lumen::GetModuleDirectory() + kAgentProgram;
+    const std::wstring directory = Lumen::GetModuleDirectory();
+    if (directory.empty()) {
+        // Never a bare name: as LocalSystem it would be searched for.
+        Lumen::OutputDebugMessage(L"ServiceController : the program folder is unknown");
+        command.SetResult(-2);
+        return;
+    }
+    const std::wstring agentPath = directory + kAgentProgram;
     command.SetResult(SessionUtils::CreateProcessInSession(sessionId, agentPath, L"LANCH_SERVICE") ? 0 : -2);
 }
 
@@ -187,7 +216,8 @@ void ServiceController::OnConnect(bool success, HANDLE pipe)
 {
     if (!success) return;
     ScopedLock lock(&clientsLock_);
-    clients_.emplace(pipe, std::make_pair(0, 0));  // identified later by its 1002
+    // A new connection starts afresh, even on a handle value used before.
+    clients_.insert_or_assign(pipe, Client());  // identified later by its 1002
 }
 
 void ServiceController::OnSend(HANDLE pipe, DWORD bytes)
@@ -198,7 +228,27 @@ void ServiceController::OnSend(HANDLE pipe, DWORD bytes)
 
 void ServiceController::OnRecv(HANDLE pipe, const BYTE* data, DWORD length)
 {
-    const Lumen::PipeMessage message = Lumen::PipeProtocol::ParsePipeMessage(data, length);
+    std::vector<Lumen::PipeMessageSplitter::Piece> pieces;
+    {
+        ScopedLock lock(&clientsLock_);
+        const auto client = clients_.find(pipe);
+        if (client == clients_.end()) return;  // its loss was handled already
+        pieces = client->second.pending.Append(data, length);
+    }
+    // Each complete message in order; none is handled under the map lock.
+    for (const Lumen::PipeMessageSplitter::Piece& piece : pieces) {
+        if (piece.tooLong) {
+            LogManager::GetInstance()->Error(L"[%s, %d] 파이프 수신 데이터가 유효하지 않습니다.",
+                                             L"ServiceController::OnRecv", __LINE__);
+            continue;
+        }
+        HandleMessage(pipe, piece.text);
+    }
+}
+
+void ServiceController::HandleMessage(HANDLE pipe, const std::string& text)
+{
+    const Lumen::PipeMessage message = Lumen::PipeProtocol::ParsePipeMessage(text.data(), text.size());
     switch (message.status) {
     case Lumen::PipeMessageStatus::ParseError:
         LogManager::GetInstance()->Error(L"[%s, %d] 파이프 수신 데이터 파싱에 실패했습니다.",
@@ -215,7 +265,13 @@ void ServiceController::OnRecv(HANDLE pipe, const BYTE* data, DWORD length)
         OnRecvStopService();
     } else if (message.protocolId == Lumen::kProtocolAgentIdentify) {
         ScopedLock lock(&clientsLock_);
-        clients_[pipe] = std::make_pair(message.sessionId, message.processId);
+        // Only a pipe that is still connected: its loss may have been handled
+        // on another thread meanwhile, and must not be undone.
+        const auto client = clients_.find(pipe);
+        if (client != clients_.end()) {
+            client->second.sessionId = message.sessionId;
+            client->second.processId = message.processId;
+        }
     }
     // Other identifiers are not for the service.
 }
@@ -230,7 +286,8 @@ void ServiceController::OnRecvStopService()
 {
     // The stop goes through the service manager, from another process: this
     // one is inside the service and cannot wait for its own stop.
-    if (!SessionUtils::RunProcess(Lumen::GetModulePath(), L"stop")) {
+    const std::wstring program = Lumen::GetModulePath();
+    if (program.empty() || !SessionUtils::RunProcess(program, L"stop")) {
         LogManager::GetInstance()->Error(L"[%s, %d] 서비스 종료에 실패했습니다. error : %d",
                                          L"ServiceController::OnRecvStopService", __LINE__,
                                          static_cast<int>(::GetLastError()));
@@ -241,13 +298,27 @@ void ServiceController::EndRemainingAgents()
 {
     for (int check = 0; check < 10; ++check) {
         ::Sleep(500);
-        if (!SessionUtils::FindProcessByName(kAgentProgram)) return;
+        // Any agent counts, also one that this process cannot open.
+        if (SessionUtils::FindProcessesByName(kAgentProgram).empty()) return;
     }
-    for (;;) {
-        Lumen::ScopedHandle agent = SessionUtils::FindProcessByName(kAgentProgram);
-        if (!agent || !::TerminateProcess(agent.Get(), 0)) break;
-        // Wait for it to go, so the next search does not find it again.
-        ::WaitForSingleObject(agent.Get(), 5000);
+    // Every agent, not only the first found; one that could not be ended is
+    // tried again in the next round.
+    constexpr int kEndRounds = 3;
+    for (int round = 0; round < kEndRounds; ++round) {
+        std::vector<SessionUtils::FoundProcess> agents = SessionUtils::FindProcessesByName(kAgentProgram);
+        if (agents.empty()) break;
+        for (SessionUtils::FoundProcess& agent : agents) {
+            if (!agent.handle) {
+                Lumen::OutputDebugMessage(L"ServiceController : agent %d cannot be opened, error : %d",
+                                          static_cast<int>(agent.processId), static_cast<int>(::GetLastError()));
+            } else if (!::TerminateProcess(agent.handle.Get(), 0)) {
+                Lumen::OutputDebugMessage(L"ServiceController : agent %d cannot be ended, error : %d",
+                                          static_cast<int>(agent.processId), static_cast<int>(::GetLastError()));
+            }
+        }
+        // Gone before the next search, so that it does not find them again.
+        for (SessionUtils::FoundProcess& agent : agents)
+            if (agent.handle) ::WaitForSingleObject(agent.handle.Get(), 5000);
     }
     LogManager::GetInstance()->Error(L"[%s, %d] 살아있는 %s 가 존재하여 강제 종료를 시도했습니다.",
                                      L"ServiceController::OnFinishWorker", __LINE__, kAgentProgram);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "Lumen/DebugOutput.h"
+#include "Lumen/DelayLoad.h"
 #include "Lumen/LogManager.h"
 #include "Lumen/StringUtils.h"
 #include "PavoService.h"
@@ -11,6 +12,11 @@
 #include "ServiceCommandLine.h"
 #include "ServiceCommands.h"
 #include "ServiceController.h"
+
+// DLLs that are not KnownDLLs are delay-loaded (see cmake/DelayLoad.cmake):
+// this hook loads each of them from System32 only.
+// (declared with C linkage by delayimp.h)
+PfnDliHook __pfnDliNotifyHook2 = Lumen::LoadDelayedDllFromSystem32;
 
 namespace {
 
@@ -62,7 +68,8 @@ int RunAsService()
 
 int wmain(int argc, wchar_t** argv)
 {
-    // Runs as LocalSystem: DLLs loaded at run time come from System32 only.
+    // Runs as LocalSystem: DLLs loaded at run time come from System32 only
+    // (the delay-loaded ones through the hook above, any other from here on).
     ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
 
     if (IsDebuggingVerb(argc, argv)) AttachDebugger();

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -112,4 +113,23 @@ TEST(MultimediaTimerTest, RestartAfterStop)
     ASSERT_TRUE(timer.Start(20));
     EXPECT_EQ(::WaitForSingleObject(listener.reached.GetHandle(), 5000), WAIT_OBJECT_0);
     timer.Stop();
+}
+
+TEST(MultimediaTimerTest, DestroyingARunningTimerStopsIt)
+{
+    // Wine serves at most 16 multimedia timers at a time: a destructor that
+    // left its timer running would use them up (and leave ticks aimed at
+    // freed memory, on Windows as well).
+    CountingListener listener;
+    for (int i = 0; i < 20; ++i) {
+        auto timer = std::make_unique<MultimediaTimer>();
+        timer->AddListener(&listener);
+        ASSERT_TRUE(timer->Start(1)) << "timer " << i;
+        listener.ticked.Reset();
+        ASSERT_EQ(::WaitForSingleObject(listener.ticked.GetHandle(), 5000), WAIT_OBJECT_0);
+    }
+    const int calls = listener.calls;
+    MultimediaTimer last;
+    ASSERT_TRUE(last.Start(60000)) << "a system timer is still left to start";
+    EXPECT_EQ(listener.calls, calls) << "no tick after its timer was destroyed";
 }

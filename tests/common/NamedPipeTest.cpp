@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -9,6 +10,9 @@
 #include <mutex>
 #include <string>
 #include <vector>
+
+#include <aclapi.h>
+#include <sddl.h>
 
 #include "Lumen/Event.h"
 #include "Lumen/NamedPipeClient.h"
@@ -89,7 +93,9 @@ class RecordingDelegate : public IPipeDelegate {
 public:
     std::function<void(bool, HANDLE)> onCreate;
     std::function<void(HANDLE)> onConnect;
+    std::function<void(HANDLE)> onSend;
     std::function<void(HANDLE, const std::string&)> onRecv;
+    std::function<void(HANDLE)> onDisconnect;
 
     void OnCreate(bool success, HANDLE pipe) override
     {
@@ -107,8 +113,9 @@ public:
             if (success) connected.push_back(pipe);
         });
     }
-    void OnSend(HANDLE, DWORD bytes) override
+    void OnSend(HANDLE pipe, DWORD bytes) override
     {
+        if (onSend) onSend(pipe);
         Update([&] { sentBytes.push_back(bytes); });
     }
     void OnRecv(HANDLE pipe, const BYTE* data, DWORD length) override
@@ -119,6 +126,7 @@ public:
     }
     void OnDisconnect(HANDLE pipe) override
     {
+        if (onDisconnect) onDisconnect(pipe);
         Update([&] { disconnected.push_back(pipe); });
     }
 
@@ -465,6 +473,136 @@ TEST_F(NamedPipeTest, ClientDestroyedWhileClosingItselfAfterALoss)
         ASSERT_TRUE(delegate.WaitUntil([&] { return delegate.disconnected.size() == 1; }));
         client.reset();
     }
+}
+
+TEST_F(NamedPipeTest, InstancesAdmitOnlySystemAndAdministrators)
+{
+    NamedPipeServer server;
+    RecordingDelegate delegate;
+    std::string dacl;
+    delegate.onCreate = [&](bool success, HANDLE pipe) {
+        if (!success || !dacl.empty()) return;
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        PACL list = nullptr;
+        if (::GetSecurityInfo(pipe, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &list, nullptr,
+                              &descriptor) != ERROR_SUCCESS) {
+            dacl = "GetSecurityInfo failed";
+            return;
+        }
+        wchar_t* sddl = nullptr;
+        if (::ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1,
+                                                                   DACL_SECURITY_INFORMATION, &sddl, nullptr)) {
+            dacl = WideToUtf8(sddl);
+            ::LocalFree(sddl);
+        }
+        ::LocalFree(descriptor);
+    };
+    ASSERT_TRUE(server.Create(pipeName_, &delegate));
+    ASSERT_TRUE(delegate.WaitUntil([&] { return delegate.created >= 1; }));
+    // Exactly two entries, full access each: LocalSystem and Administrators.
+    EXPECT_NE(dacl.find("(A;;FA;;;SY)"), std::string::npos) << dacl;
+    EXPECT_NE(dacl.find("(A;;FA;;;BA)"), std::string::npos) << dacl;
+    EXPECT_EQ(std::count(dacl.begin(), dacl.end(), '('), 2) << dacl;
+}
+
+TEST_F(NamedPipeTest, ANameTakenByAnotherProcessIsNotServed)
+{
+    // Someone created the name first: the server must not add instances to it.
+    ScopedHandle squatter(::CreateNamedPipeW(pipeName_.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE,
+                                             PIPE_UNLIMITED_INSTANCES, 4096, 4096, 0, nullptr));
+    ASSERT_TRUE(squatter);
+    NamedPipeServer server;
+    RecordingDelegate delegate;
+    ASSERT_TRUE(server.Create(pipeName_, &delegate));
+    ASSERT_TRUE(delegate.WaitUntil([&] { return delegate.created + delegate.createErrors.size() >= 1; }));
+    if (delegate.created > 0) GTEST_SKIP() << "Wine ignores FILE_FLAG_FIRST_PIPE_INSTANCE";
+    EXPECT_EQ(delegate.createErrors[0], static_cast<DWORD>(ERROR_ACCESS_DENIED));
+}
+
+TEST_F(NamedPipeTest, PacketForAnEndedConnectionNeverReachesItsHandleSuccessor)
+{
+    NamedPipeServer server;
+    RecordingDelegate delegate;
+    // The first completed write holds the sender thread, so that a later
+    // packet stays queued while its connection ends.
+    Event senderHeld, releaseSender;
+    delegate.onSend = [&](HANDLE) {
+        if (senderHeld.IsSet()) return;
+        senderHeld.Set();
+        ::WaitForSingleObject(releaseSender.GetHandle(), 30000);
+    };
+    ASSERT_TRUE(server.Create(pipeName_, &delegate));
+    ASSERT_TRUE(delegate.WaitUntil([&] { return delegate.created >= 1; }));
+    const std::wstring leaveA = EventName(L"leaveA"), goC = EventName(L"goC"), goD = EventName(L"goD");
+    ScopedHandle leaveAEvent = NamedEvent(leaveA), goCEvent = NamedEvent(goC), goDEvent = NamedEvent(goD);
+    ScopedHandle a = StartPeer(L"client " + pipeName_ + L" --send=a --wait=" + leaveA);
+    ASSERT_TRUE(delegate.WaitUntil([&] { return delegate.received.size() == 1; }, 30000));
+    const HANDLE pipeA = delegate.received[0].pipe;
+    // Started now, connecting only when told: their processes take no handle
+    // of ours after A's is freed.
+    ScopedHandle c = StartPeer(L"client " + pipeName_ + L" --before=" + goC + L" --wait=" + leaveA);
+    ScopedHandle d = StartPeer(L"client " + pipeName_ + L" --before=" + goD + L" --expect-recv=5");
+    ASSERT_TRUE(c && d);
+
+    server.Send(pipeA, "first", 5);
+    ASSERT_EQ(::WaitForSingleObject(senderHeld.GetHandle(), 10000), WAIT_OBJECT_0);
+    server.Send(pipeA, "stale-data", 10);  // queued behind the held sender
+
+    // Handle values are given lowest first: fill every free one below A's, so
+    // that A's, once freed, is the one the server's next instance gets.
+    std::vector<ScopedHandle> filler;
+    for (;;) {
+        filler.emplace_back(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        ASSERT_TRUE(filler.back());
+        if (reinterpret_cast<UINT_PTR>(filler.back().Get()) > reinterpret_cast<UINT_PTR>(pipeA)) break;
+    }
+    ::SetEvent(leaveAEvent.Get());
+    EXPECT_EQ(ExitCodeWithin(a, 30000), 0u);
+    ASSERT_TRUE(delegate.WaitUntil([&] { return delegate.disconnected.size() == 1; }));
+    ::SetEvent(goCEvent.Get());  // takes the waiting instance; the next one is made
+    ASSERT_TRUE(delegate.WaitUntil([&] { return delegate.connected.size() == 2; }, 30000));
+    ::SetEvent(goDEvent.Get());
+    ASSERT_TRUE(delegate.WaitUntil([&] { return delegate.connected.size() == 3; }, 30000));
+    const bool reused = delegate.connected[2] == pipeA;
+    releaseSender.Set();
+    if (!reused) {
+        server.Close();
+        GTEST_SKIP() << "the system gave the new pipe another handle value";
+    }
+    // D hears only what was sent to it, not the packet of A's connection.
+    server.Send(pipeA, "fresh", 5);
+    EXPECT_EQ(ExitCodeWithin(d, 30000), 0u) << "exit 4: the stale packet reached the new pipe";
+    server.Close();
+    EXPECT_EQ(ExitCodeWithin(c, 30000), 0u);
+}
+
+TEST_F(NamedPipeTest, LossOfAnOldConnectionNeverClosesTheNewOne)
+{
+    NamedPipeServer server;
+    RecordingDelegate serverDelegate;
+    ASSERT_TRUE(server.Create(pipeName_, &serverDelegate));
+    ASSERT_TRUE(serverDelegate.WaitUntil([&] { return serverDelegate.created >= 1; }));
+
+    NamedPipeClient client;
+    RecordingDelegate delegate;
+    // The loss is reported while the client is already connecting again.
+    Event lost, reconnecting;
+    delegate.onDisconnect = [&](HANDLE) {
+        lost.Set();
+        ::WaitForSingleObject(reconnecting.GetHandle(), 10000);
+    };
+    ASSERT_TRUE(client.Create(pipeName_, &delegate));
+    ASSERT_TRUE(serverDelegate.WaitUntil([&] { return serverDelegate.connected.size() == 1; }));
+    server.Close();
+    ASSERT_EQ(::WaitForSingleObject(lost.GetHandle(), 10000), WAIT_OBJECT_0);
+    ASSERT_TRUE(server.Create(pipeName_, &serverDelegate));
+    ASSERT_TRUE(serverDelegate.WaitUntil([&] { return serverDelegate.created >= 2; }));
+    reconnecting.Set();
+    ASSERT_TRUE(client.Create(pipeName_, &delegate));
+    // The closing thread of the lost connection must leave this one open.
+    EXPECT_FALSE(PavoTest::WaitUntil([&] { return !client.IsConnected(); }, 2000));
+    client.SendToServer("still", 5);
+    EXPECT_TRUE(serverDelegate.WaitUntil([&] { return serverDelegate.received.size() == 1; }));
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
+#include <vector>
 
 #include "Lumen/Event.h"
 #include "Lumen/IPipeDelegate.h"
@@ -45,6 +47,13 @@ DWORD RunAndGetExitCode(const std::wstring& program, const std::wstring& args)
     return code;
 }
 
+size_t Count(const std::string& text, const std::string& part)
+{
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++count;
+    return count;
+}
+
 size_t CountLines(const std::string& text, const std::string& prefix)
 {
     size_t count = 0;
@@ -73,8 +82,9 @@ public:
 
 // The real service program installed in a folder of its own, with the
 // stand-in agent as its PavoAgent.exe. The session list comes from the
-// wtsapi32 stand-in beside the service, chosen for the service process by a
-// per-program DLL override (Wine reports no sessions at all).
+// wtsapi32 stand-in in System32 (the service loads it from nowhere else),
+// chosen for the service process by a per-program DLL override (Wine reports
+// no sessions at all).
 class ServiceControllerTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -82,7 +92,7 @@ protected:
         directory_ = MakeTempDirectory(L"controller");
         service_ = CopyProgram(L"PavoService.exe", directory_, L"PavoService.exe");
         ASSERT_FALSE(CopyProgram(L"PavoTestAgent.exe", directory_, L"PavoAgent.exe").empty());
-        ASSERT_FALSE(CopyProgram(L"wtsapi32.dll", directory_, L"wtsapi32.dll").empty());
+        ASSERT_TRUE(InstallSessionListStandIn());
         ::CreateDirectoryW((directory_ + L"language").c_str(), nullptr);
         for (const wchar_t* file : {L"language\\eng.json", L"language\\kor.json"})
             ASSERT_TRUE(::CopyFileW((BinDirectory() + file).c_str(), (directory_ + file).c_str(), FALSE));
@@ -101,7 +111,10 @@ protected:
         }
     }
 
-    void SetSessions(const std::string& lines) { ASSERT_TRUE(WriteFileBytes(directory_ + L"wtsapi32-sessions.txt", lines)); }
+    void SetSessions(const std::string& lines)
+    {
+        ASSERT_TRUE(WriteFileBytes(SystemDirectory() + L"wtsapi32-sessions.txt", lines));
+    }
     void SetAgentBehaviour(const std::string& words) { ASSERT_TRUE(WriteFileBytes(directory_ + L"test-agent.cfg", words)); }
 
     void InstallAndStart()
@@ -195,17 +208,41 @@ TEST_F(ServiceControllerTest, StopEndsTwoAgentsIncludingOneThatHangs)
     ASSERT_TRUE(hanging);
     ASSERT_TRUE(WaitForEvents("connected", 2, 20000));
 
+    // The stop control itself, watching what the service reports meanwhile.
+    Lumen::ScopedServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    Lumen::ScopedServiceHandle service(
+        ::OpenServiceW(manager.Get(), kServiceName.c_str(), SERVICE_STOP | SERVICE_QUERY_STATUS));
+    ASSERT_TRUE(service);
     const ULONGLONG before = ::GetTickCount64();
-    ASSERT_TRUE(StopService());
+    SERVICE_STATUS status = {};
+    ASSERT_TRUE(::ControlService(service.Get(), SERVICE_CONTROL_STOP, &status));
+    DWORD waitHint = status.dwWaitHint;
+    std::vector<DWORD> checkpoints;
+    if (status.dwCurrentState == SERVICE_STOP_PENDING) checkpoints.push_back(status.dwCheckPoint);
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            if (!::QueryServiceStatus(service.Get(), &status)) return false;
+            if (status.dwCurrentState == SERVICE_STOP_PENDING) {
+                waitHint = std::max(waitHint, status.dwWaitHint);
+                if (checkpoints.empty() || checkpoints.back() != status.dwCheckPoint)
+                    checkpoints.push_back(status.dwCheckPoint);
+            }
+            return status.dwCurrentState == SERVICE_STOPPED;
+        },
+        30000));
     const ULONGLONG took = ::GetTickCount64() - before;
     EXPECT_LT(took, 15000u) << "the hanging agent must not hold the stop";
+    // A stop of several seconds shows progress, so that no caller gives up on it.
+    EXPECT_GT(waitHint, 0u);
+    ASSERT_GE(checkpoints.size(), 2u);
+    for (size_t i = 1; i < checkpoints.size(); ++i) EXPECT_GT(checkpoints[i], checkpoints[i - 1]);
     EXPECT_EQ(::WaitForSingleObject(hanging.Get(), 10000), WAIT_OBJECT_0) << "the service ends what remains";
     EXPECT_EQ(CountLines(Events(), "hanging"), 1u) << Events();
     EXPECT_FALSE(AnyAgentRunning());
     EXPECT_NE(Log().find(Utf8(L"살아있는 PavoAgent.exe 가 존재하여 강제 종료를 시도했습니다.")), std::string::npos);
 }
 
-TEST_F(ServiceControllerTest, TheStopRequestStopsTheService)
+TEST_F(ServiceControllerTest, AnIdentificationAndAStopRequestInOneWriteStopTheService)
 {
     SetSessions("1 active\n");
     SetAgentBehaviour("stop-service\n");
@@ -219,17 +256,38 @@ TEST_F(ServiceControllerTest, BadMessagesAreLoggedAndChangeNothing)
 {
     SetSessions("");
     InstallAndStart();
-    PipeSink sink;
-    Lumen::NamedPipeClient client;
-    ASSERT_TRUE(client.Create(L"\\\\.\\pipe\\PavoService_pipe", &sink));
-    const std::string notJson = "this is not json";
-    client.SendToServer(notJson.data(), static_cast<DWORD>(notJson.size()));
+    // A plain client, as any agent would be: every message ends in a line
+    // feed, and these all go in one write.
+    ScopedHandle pipe(::CreateFileW(L"\\\\.\\pipe\\PavoService_pipe", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                    OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(pipe);
+    const std::string bytes = "this is not json\n"
+                              "{\"protocol_id\":\"1000\"}\n" +
+                              std::string(5000, 'x') + "\n{\"protocol_id\":10";
+    DWORD written = 0;
+    ASSERT_TRUE(::WriteFile(pipe.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
+    const std::string invalid = Utf8(L"파이프 수신 데이터가 유효하지 않습니다.");
     EXPECT_TRUE(WaitForLog(Utf8(L"[ServiceController::OnRecv, "), 10000));
     EXPECT_TRUE(WaitForLog(Utf8(L"파이프 수신 데이터 파싱에 실패했습니다."), 10000));
-    const std::string textId = R"({"protocol_id":"1000"})";
-    client.SendToServer(textId.data(), static_cast<DWORD>(textId.size()));
-    EXPECT_TRUE(WaitForLog(Utf8(L"파이프 수신 데이터가 유효하지 않습니다."), 10000));
+    EXPECT_TRUE(WaitUntil([&] { return Count(Log(), invalid) == 2; }, 10000))
+        << "\"1000\" as text, and the message over 4096 bytes";
     EXPECT_EQ(QueryServiceState(kServiceName), static_cast<DWORD>(SERVICE_RUNNING)) << "\"1000\" is not a stop request";
-    client.Close();
+
+    // The rest of a message that began in the last write.
+    const std::string rest = "00}\n";
+    ASSERT_TRUE(::WriteFile(pipe.Get(), rest.data(), static_cast<DWORD>(rest.size()), &written, nullptr));
+    EXPECT_TRUE(WaitUntil([] { return QueryServiceState(kServiceName) == SERVICE_STOPPED; }, 30000))
+        << "a stop request in two writes";
+}
+
+TEST_F(ServiceControllerTest, ADllBesideTheServiceIsNeverLoaded)
+{
+    // A session-list DLL planted beside the service, naming an active
+    // session; the one in System32 names none.
+    ASSERT_FALSE(CopyProgram(L"wtsapi32.dll", directory_, L"wtsapi32.dll").empty());
+    ASSERT_TRUE(WriteFileBytes(directory_ + L"wtsapi32-sessions.txt", "1 active\n"));
+    SetSessions("");
+    InstallAndStart();
+    EXPECT_FALSE(WaitForEvents("start", 1, 5000)) << "the planted DLL ran inside the service";
     EXPECT_TRUE(StopService());
 }

@@ -154,6 +154,30 @@ TEST_F(ServiceProgramTest, VerbsAgainstTheServiceManager)
     EXPECT_NE(log.find(WideToUtf8(L"서비스를 종료합니다.\n\n")), std::string::npos) << log;
 }
 
+TEST_F(ServiceProgramTest, UninstallOfAServiceThatDoesNotStopSaysSo)
+{
+    // Under the service's name, a service that refuses the stop control.
+    const std::wstring stubborn = CopyProgram(L"PavoTestService.exe", directory_, L"PavoTestService-no-stop.exe");
+    ASSERT_FALSE(stubborn.empty());
+    ASSERT_TRUE(InstallService(kServiceName, stubborn));
+    ASSERT_TRUE(Lumen::SessionUtils::StartInstalledService());
+    ASSERT_TRUE(WaitForState(SERVICE_RUNNING));
+
+    Outcome outcome = RunProgram(program_, L"uninstall");
+    EXPECT_EQ(outcome.exitCode, -3);
+    // Only marked for deletion while it runs: not "removed".
+    EXPECT_EQ(outcome.output, Line(L"The service could not be removed., error : 1052")) << outcome.output;
+
+    // Once its process is gone the deletion completes.
+    for (;;) {
+        ScopedHandle process = Lumen::SessionUtils::FindProcessByName(L"PavoTestService-no-stop.exe");
+        if (!process) break;
+        ::TerminateProcess(process.Get(), 0);
+        ::WaitForSingleObject(process.Get(), 5000);
+    }
+    EXPECT_TRUE(WaitUntil([] { return QueryServiceState(kServiceName) == 0; }, 20000));
+}
+
 TEST_F(ServiceProgramTest, OnlyTheFirstArgumentCounts)
 {
     Outcome installed = RunProgram(program_, L"Install now");

@@ -24,6 +24,20 @@ std::wstring MakeTempDirectory(const std::wstring& label)
     return path;
 }
 
+std::wstring SystemDirectory()
+{
+    wchar_t buffer[MAX_PATH] = {};
+    const UINT length = ::GetSystemDirectoryW(buffer, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return {};
+    return std::wstring(buffer, length) + L"\\";
+}
+
+bool InstallSessionListStandIn()
+{
+    const std::wstring system = SystemDirectory();
+    return !system.empty() && !CopyProgram(L"wtsapi32.dll", system, L"wtsapi32.dll").empty();
+}
+
 std::wstring CopyProgram(const std::wstring& programName, const std::wstring& directory,
                          const std::wstring& newName)
 {

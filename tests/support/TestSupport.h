@@ -16,6 +16,15 @@ std::wstring BinDirectory();
 // goes into the name, so it may carry spaces or Hangul on purpose.
 std::wstring MakeTempDirectory(const std::wstring& label);
 
+// The system folder of the test's prefix (System32), with a trailing backslash.
+std::wstring SystemDirectory();
+
+// Puts the session-list stand-in (wtsapi32.dll) into System32, the only
+// folder the product programs load it from; its session list is then
+// SystemDirectory() + "wtsapi32-sessions.txt". Each test run has a
+// throw-away prefix, so the real one is replaced only there.
+bool InstallSessionListStandIn();
+
 // Copies a program from build/bin into `directory` under `newName`; returns
 // the new path.
 std::wstring CopyProgram(const std::wstring& programName, const std::wstring& directory,

@@ -1,6 +1,8 @@
 // The other end of a pipe for the transport tests, in a process of its own.
 //   PavoPipePeer.exe client PIPE ACTION...
 //       connects with NamedPipeClient (exit 2 when it cannot), then in order:
+//       --before=EVENT       (first only) waits up to 60 s for the named event
+//                            before it connects (exit 5)
 //       --send=TEXT          sends TEXT and waits for its OnSend
 //       --send-size=N        sends N bytes, byte i being i % 251
 //       --expect-recv=N      waits up to 30 s for a message; exit 3 when none
@@ -106,10 +108,16 @@ int RunClient(const std::wstring& pipe, int argc, wchar_t** argv)
 {
     Recorder recorder;
     Lumen::NamedPipeClient client;
+    int first = 3;
+    std::wstring before;
+    if (argc > first && StartsWith(argv[first], L"--before=", before)) {
+        if (!WaitNamed(before, 60000)) return 5;
+        ++first;
+    }
     if (!client.Create(pipe, &recorder)) return 2;
     int sends = 0;
     size_t expected = 0;
-    for (int i = 3; i < argc; ++i) {
+    for (int i = first; i < argc; ++i) {
         const std::wstring arg = argv[i];
         std::wstring value;
         if (StartsWith(arg, L"--send=", value)) {

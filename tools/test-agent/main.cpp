@@ -5,7 +5,8 @@
 // (one word a line), since the service gives it no arguments of ours:
 //   no-identify    never sends the identification
 //   hang           ignores the exit message and the pipe loss
-//   stop-service   asks the service to stop after identifying
+//   stop-service   asks the service to stop, in the same write as its
+//                  identification
 // Every event is appended as a line to "test-agent-events.txt" beside it:
 //   start <pid> <session> <command line> | connected | connect-failed
 //   exit-message | pipe-lost | hanging
@@ -100,18 +101,12 @@ int wmain()
         return 3;
     }
     Record("connected");
-    if (!HasWord(settings, L"no-identify")) {
-        const std::string identify = Lumen::PipeProtocol::BuildAgentIdentify();
-        client.SendToServer(identify.data(), static_cast<DWORD>(identify.size()));
-    }
-    if (HasWord(settings, L"stop-service")) {
-        // Messages have no framing: two written back to back may arrive as
-        // one read. The real agent asks for the stop on a user's request,
-        // long after it identified itself; leave it a comparable gap.
-        ::Sleep(1000);
-        const std::string stop = Lumen::PipeProtocol::BuildStopService();
-        client.SendToServer(stop.data(), static_cast<DWORD>(stop.size()));
-    }
+    std::string messages;
+    if (!HasWord(settings, L"no-identify")) messages += Lumen::PipeProtocol::BuildAgentIdentify();
+    // Both in one write, as a reader must expect them: one read may carry
+    // several messages.
+    if (HasWord(settings, L"stop-service")) messages += Lumen::PipeProtocol::BuildStopService();
+    if (!messages.empty()) client.SendToServer(messages.data(), static_cast<DWORD>(messages.size()));
     ::WaitForSingleObject(agent.done.GetHandle(), INFINITE);
     if (HasWord(settings, L"hang")) {
         Record("hanging");

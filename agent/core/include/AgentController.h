@@ -13,6 +13,7 @@
 #include "Lumen/Event.h"
 #include "Lumen/IPipeDelegate.h"
 #include "Lumen/NamedPipeClient.h"
+#include "Lumen/PipeMessageSplitter.h"
 #include "Lumen/SynchronizedQueue.h"
 #include "Lumen/UniqueHandle.h"
 #include "PackageManager.h"
@@ -80,6 +81,9 @@ private:
     Lumen::SynchronizedQueue<std::shared_ptr<SWITCH_QUEUE_ITEM>> switchQueue_;
     Lumen::Event stopEvent_;
     std::atomic<IAgentCmdResponseHandler*> responseHandler_{nullptr};
+    // The pipe's byte stream cut into messages. Pipe receiver thread only
+    // (OnConnect and OnRecv); declared before the client whose thread uses it.
+    Lumen::PipeMessageSplitter pipeMessages_;
     Lumen::NamedPipeClient pipeClient_;
     SessionManager sessionManager_;
     PackageManager packageManager_;

@@ -250,6 +250,7 @@ void AgentController::OnCreate(bool success, HANDLE pipe)
 
 void AgentController::OnConnect(bool success, HANDLE)
 {
+    pipeMessages_.Clear();  // a new connection: nothing of an old one is kept
     if (!success) {
         LogManager::GetInstance()->Error(L"[%s, %d] 서버 파이프 접속에 실패했습니다. error : %d",
                                          L"AgentController::OnConnect", __LINE__, static_cast<int>(::GetLastError()));
@@ -266,18 +267,24 @@ void AgentController::OnSend(HANDLE pipe, DWORD bytes)
 
 void AgentController::OnRecv(HANDLE, const BYTE* data, DWORD length)
 {
-    const Lumen::PipeMessage message = Lumen::PipeProtocol::ParsePipeMessage(data, length);
-    if (message.status == Lumen::PipeMessageStatus::ParseError) {
-        LogManager::GetInstance()->Error(L"[%s, %d] 파이프 수신 데이터 파싱에 실패했습니다.", L"AgentController::OnRecv",
-                                         __LINE__);
-        return;
+    // A read may carry several messages, or part of one: each complete
+    // message is handled in order.
+    for (const Lumen::PipeMessageSplitter::Piece& piece : pipeMessages_.Append(data, length)) {
+        const Lumen::PipeMessage message = piece.tooLong
+                                               ? Lumen::PipeMessage{Lumen::PipeMessageStatus::Invalid, 0, 0, 0}
+                                               : Lumen::PipeProtocol::ParsePipeMessage(piece.text.data(), piece.text.size());
+        if (message.status == Lumen::PipeMessageStatus::ParseError) {
+            LogManager::GetInstance()->Error(L"[%s, %d] 파이프 수신 데이터 파싱에 실패했습니다.",
+                                             L"AgentController::OnRecv", __LINE__);
+            continue;
+        }
+        if (message.status == Lumen::PipeMessageStatus::Invalid) {
+            LogManager::GetInstance()->Error(L"[%s, %d] 파이프 수신 데이터가 유효하지 않습니다.",
+                                             L"AgentController::OnRecv", __LINE__);
+            continue;
+        }
+        if (message.protocolId == Lumen::kProtocolExitAgent) StopTraySequence();
     }
-    if (message.status == Lumen::PipeMessageStatus::Invalid) {
-        LogManager::GetInstance()->Error(L"[%s, %d] 파이프 수신 데이터가 유효하지 않습니다.", L"AgentController::OnRecv",
-                                         __LINE__);
-        return;
-    }
-    if (message.protocolId == Lumen::kProtocolExitAgent) StopTraySequence();
 }
 
 void AgentController::OnDisconnect(HANDLE)

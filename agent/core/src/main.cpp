@@ -4,7 +4,13 @@
 
 #include <cstdlib>
 
+#include "Lumen/DelayLoad.h"
 #include "PavoAgentApp.h"
+
+// DLLs that are not KnownDLLs are delay-loaded (see cmake/DelayLoad.cmake):
+// this hook loads each of them from System32 only.
+// (declared with C linkage by delayimp.h)
+PfnDliHook __pfnDliNotifyHook2 = Lumen::LoadDelayedDllFromSystem32;
 
 namespace {
 

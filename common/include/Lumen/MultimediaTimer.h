@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <vector>
 
 #include "Lumen/Criticalsection.h"
@@ -11,7 +12,7 @@
 namespace Lumen {
 
 // A periodic timer on the Windows multimedia timer that calls its listeners,
-// in registration order, on every tick. Owners stop it before destroying it.
+// in registration order, on every tick. The destructor stops a running timer.
 class MultimediaTimer {
 public:
     MultimediaTimer() = default;
@@ -26,9 +27,9 @@ public:
     // timer runs afterwards. A running timer keeps its period.
     bool Start(UINT periodMs);
 
-    // Stops the timer if it runs. When it returns, no listener is running and
-    // none will be called. Do not call it while holding a lock that a
-    // listener takes.
+    // Stops the timer if it runs. When it returns no tick of it runs or will
+    // run, so the timer may be destroyed at once. Not from a listener (the
+    // timer thread), and not while holding a lock that a listener takes.
     void Stop();
 
     bool IsRunning() const { return running_.IsSet(); }
@@ -36,10 +37,11 @@ public:
 private:
     static void CALLBACK TimerProc(UINT id, UINT msg, DWORD_PTR user, DWORD_PTR reserved1,
                                    DWORD_PTR reserved2);
-    void Fire();
+    void Fire(UINT id);
 
     Event running_;
-    UINT timerId_ = 0;
+    // Ticks carry their timer's id: one of an earlier Start is ignored.
+    std::atomic<UINT> timerId_{0};
     Criticalsection listenerLock_;
     std::vector<IMultimediaTimerListener*> listeners_;
 };

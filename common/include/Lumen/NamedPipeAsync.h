@@ -6,6 +6,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "Lumen/Criticalsection.h"
 #include "Lumen/Event.h"
@@ -25,6 +26,13 @@ namespace Lumen {
 // receiver thread; OnSend and write-side OnDisconnect on the sender thread.
 // Once Close has begun no callback is delivered any more.
 //
+// Every pipe handed to the engine is one connection with a serial number that
+// is never reused. The system may give a closed pipe's handle value to a new
+// one; packets, reads and writes carry the serial, so whatever still belongs
+// to an ended connection is dropped instead of reaching its successor. A
+// connection's loss is reported once, and its handle is closed only after
+// that report.
+//
 // Subclasses must call their own Close() in their destructor: the engine's
 // threads call the subclass's callbacks.
 class NamedPipeAsync : public IPipeDelegate {
@@ -43,13 +51,15 @@ public:
     virtual void Close();
     // Queues a copy of the bytes for the sender thread; never blocks on I/O.
     // A message longer than kPipeBufferSize is dropped (the reader could not
-    // take it as one message).
+    // take it as one message), and so is one for a pipe whose connection has
+    // ended.
     virtual void Send(HANDLE pipe, const void* data, DWORD length);
-    // Hands a connected pipe to the receiver thread, which issues its reads.
+    // Starts a connection on a connected pipe (the engine owns the handle
+    // from now on) and hands it to the receiver thread, which issues its reads.
     virtual void QueueConnectedPipe(HANDLE pipe);
-    // Sender thread only.
+    // Sender thread only. Writes to the connection now on `pipe`.
     virtual bool Write(HANDLE pipe, const void* data, DWORD length);
-    // Receiver thread only.
+    // Receiver thread only. Reads from the connection now on `pipe`.
     virtual bool Read(HANDLE pipe);
     virtual void ProcessingSender();
     virtual void ProcessingReceiver();
@@ -67,6 +77,15 @@ protected:
     static std::thread StartThread(NamedPipeAsync* self, void (NamedPipeAsync::*body)(), const wchar_t* name);
     bool IsStopping() const { return stopEvent_.IsSet(); }
     bool IsEngineThread() const;
+    // Ends the connection `serial` if it is still the one on `pipe` and
+    // reports its loss through OnDisconnect; otherwise does nothing (already
+    // reported, or an older connection whose handle value was reused).
+    void LoseConnection(HANDLE pipe, ULONGLONG serial);
+    // The serial of the live connection on `pipe`; 0 when there is none.
+    ULONGLONG SerialOf(HANDLE pipe);
+    // Takes every live connection out of the engine (for Close, after the
+    // threads are joined); returns their handles.
+    std::vector<HANDLE> TakeConnections();
 
     std::wstring pipeName_;
     IPipeDelegate* delegate_ = nullptr;
@@ -81,6 +100,8 @@ protected:
 private:
     static void CALLBACK OnWriteCompletionRoutine(DWORD error, DWORD bytes, LPOVERLAPPED overlapped) noexcept;
     static void CALLBACK OnReadCompletionRoutine(DWORD error, DWORD bytes, LPOVERLAPPED overlapped) noexcept;
+    bool WriteTo(HANDLE pipe, ULONGLONG serial, const void* data, DWORD length);
+    bool ReadFrom(HANDLE pipe, ULONGLONG serial);
     void HandleWriteCompletion(PipeIoContext* context, DWORD error, DWORD bytes);
     void HandleReadCompletion(PipeIoContext* context, DWORD error, DWORD bytes);
     // Runs as the sender thread leaves: writes what is still queued, gives the
@@ -90,8 +111,15 @@ private:
     // completion routines have freed every context.
     static void DrainPendingIo(std::set<PipeIoContext*>& pending, const wchar_t* threadName);
 
-    // Receiver thread only (and Close once it is joined).
-    std::map<HANDLE, PipePacket> partialMessages_;
+    // Live connections: pipe handle -> serial. Reads and writes are issued,
+    // and connections ended, under the lock, so no request is issued on a
+    // handle that is being closed.
+    std::map<HANDLE, ULONGLONG> connections_;
+    ULONGLONG lastSerial_ = 0;
+    Criticalsection connectionsLock_;
+
+    // Receiver thread only (and Close once it is joined). Keyed by serial.
+    std::map<ULONGLONG, PipePacket> partialMessages_;
     std::set<PipeIoContext*> pendingReads_;
     // Sender thread only.
     std::set<PipeIoContext*> pendingWrites_;

@@ -48,6 +48,9 @@ private:
     // Read by engine threads while Create or Close may run on another thread.
     std::atomic<HANDLE> clientHandle_{INVALID_HANDLE_VALUE};
     std::atomic<bool> disconnectReported_{false};
+    // The generation of the connection now open: a loss is always the loss of
+    // this one, whatever Create has begun meanwhile.
+    std::atomic<unsigned> connectionGeneration_{0};
     std::shared_ptr<CloseState> closeState_;
 };
 

@@ -8,7 +8,10 @@ namespace Lumen {
 
 // Accepts any number of local clients on one pipe name. Instances are byte
 // mode, 4096-byte buffers, 5000 ms default time-out, remote clients rejected.
-// OnCreate arrives on the accept thread.
+// Only LocalSystem and the Administrators group may open them. The first
+// instance must be the first of its name: when another process holds the name
+// already, OnCreate reports the failure (ERROR_ACCESS_DENIED) and the server
+// accepts nobody. OnCreate arrives on the accept thread.
 class NamedPipeServer : public NamedPipeAsync {
 public:
     NamedPipeServer() = default;
@@ -26,8 +29,8 @@ public:
     void OnConnect(bool success, HANDLE pipe) override;
     void OnSend(HANDLE pipe, DWORD bytes) override;
     void OnRecv(HANDLE pipe, const BYTE* data, DWORD length) override;
-    // Reports each pipe once (reads and writes may both notice the loss),
-    // then closes it.
+    // Called once per connection (see NamedPipeAsync); forwards, then closes
+    // the pipe.
     void OnDisconnect(HANDLE pipe) override;
 
 private:
@@ -37,8 +40,6 @@ private:
     // event ended the wait.
     bool WaitForClient(HANDLE instance, HANDLE connectEvent, bool& stop);
 
-    std::vector<HANDLE> connectedPipes_;
-    Criticalsection connectedLock_;
     std::thread acceptThread_;
 };
 

@@ -17,6 +17,7 @@ struct PipeIoContext {
     OVERLAPPED overlapped;
     BYTE buffer[kPipeBufferSize];
     HANDLE pipe;
+    ULONGLONG serial;  // the connection the request was issued for
     NamedPipeAsync* owner;
 };
 

@@ -3,6 +3,9 @@
 #include <windows.h>
 
 #include <string>
+#include <thread>
+
+#include "Lumen/Criticalsection.h"
 
 namespace Lumen {
 
@@ -23,6 +26,11 @@ public:
     // cannot start (GetLastError tells why, e.g. 1063 from a console).
     static bool Run(ServiceBase* service);
 
+    // While stopping: how long until the next report at most.
+    static constexpr DWORD kStopWaitHintMs = 10000;
+    // While stopping: a STOP_PENDING report with the next checkpoint this often.
+    static constexpr DWORD kStopProgressMs = 2000;
+
     const std::wstring& GetServiceName() const { return serviceName_; }
     DWORD GetCurrentState() const { return status_.dwCurrentState; }
 
@@ -40,8 +48,13 @@ protected:
     virtual DWORD OnPowerEvent(DWORD eventType, void* eventData, void* context) = 0;
 
     // Reports a state. Checkpoint 0 for RUNNING and STOPPED, the next
-    // counter value for every pending state; wait hint always 0.
+    // counter value for every pending state; wait hint kStopWaitHintMs for
+    // STOP_PENDING, otherwise 0. Any thread.
     void SetServiceStatus(DWORD state, DWORD win32ExitCode = NO_ERROR);
+
+    // For a service whose work has failed for good: reports STOPPED with the
+    // error, unless a stop is already under way. Any thread.
+    void ReportFailed(DWORD win32ExitCode);
 
 private:
     static void WINAPI ServiceMain(DWORD argc, wchar_t** argv) noexcept;
@@ -49,10 +62,18 @@ private:
 
     void Start(DWORD argc, wchar_t** argv);
     DWORD Control(DWORD control, DWORD eventType, void* eventData, void* context);
+    // Stop and shutdown: the control handler returns at once (it must not
+    // block for the length of a stop) while this runs on the stop thread,
+    // reporting STOP_PENDING with a rising checkpoint until it is done.
+    void RunStop(DWORD control, DWORD stateBefore);
 
     std::wstring serviceName_;
     SERVICE_STATUS_HANDLE statusHandle_ = nullptr;
     SERVICE_STATUS status_ = {};
+    bool stopping_ = false;
+    Criticalsection statusLock_;  // guards status_ and stopping_
+    // Joined by Run once the dispatcher has returned.
+    std::thread stopThread_;
 };
 
 }  // namespace Lumen

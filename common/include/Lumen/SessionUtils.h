@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "Lumen/UniqueHandle.h"
 
@@ -39,6 +40,17 @@ std::wstring BuildCommandLine(const std::wstring& programPath, const std::wstrin
 // opened with full access; an invalid handle when none matches or it cannot
 // be opened.
 ScopedHandle FindProcessByName(const std::wstring& name);
+
+// One process found by name: its id, and a handle that can end it and wait
+// for it (invalid when the process could not be opened).
+struct FoundProcess {
+    DWORD processId = 0;
+    ScopedHandle handle;
+};
+
+// Every process whose executable name contains `name` (case-sensitive), in
+// snapshot order, including those that cannot be opened.
+std::vector<FoundProcess> FindProcessesByName(const std::wstring& name);
 
 // ShellExecuteEx with the verb "runas", hidden; waits up to `waitMs` for the
 // started process. Returns whether the launch succeeded.

@@ -3,6 +3,7 @@
 #include <deque>
 
 #include "Lumen/Criticalsection.h"
+#include "Lumen/Event.h"
 #include "Lumen/ScopedLock.h"
 
 namespace Lumen {
@@ -51,5 +52,17 @@ private:
     std::deque<T> queue_;
     Criticalsection lock_;
 };
+
+// The consumer's step before it waits: resets the owner's event only while
+// the queue is empty. The second look closes the window in which a producer
+// pushes and sets between Size() and Reset(), which would otherwise leave an
+// element waiting for the next push.
+template <typename T>
+void ResetWhenEmpty(SynchronizedQueue<T>& queue, Event& event)
+{
+    if (queue.Size() != 0) return;
+    event.Reset();
+    if (queue.Size() != 0) event.Set();
+}
 
 }  // namespace Lumen

@@ -81,7 +81,16 @@ struct InternetHandleTraits {
     static void Close(Type h) noexcept { ::WinHttpCloseHandle(h); }
 };
 
+// Memory the system allocated with LocalAlloc (security descriptors, message texts).
+struct LocalMemoryTraits {
+    using Type = HLOCAL;
+    static Type Invalid() noexcept { return nullptr; }
+    static bool IsValid(Type h) noexcept { return h != nullptr; }
+    static void Close(Type h) noexcept { ::LocalFree(h); }
+};
+
 using ScopedHandle = UniqueHandle<KernelHandleTraits>;
+using ScopedLocalMemory = UniqueHandle<LocalMemoryTraits>;
 using ScopedServiceHandle = UniqueHandle<ServiceHandleTraits>;
 using ScopedInternetHandle = UniqueHandle<InternetHandleTraits>;
 

@@ -338,9 +338,9 @@ TEST_F(AgentControllerTest, IdentifiesAtEveryStartAndObeysTheExitMessage)
     const std::string invalid = Lumen::WideToUtf8(L"파이프 수신 데이터가 유효하지 않습니다.");
     const size_t parseErrors = log.Count(parseError);
     const size_t invalids = log.Count(invalid);
-    service.Send("no json here");
+    service.Send("no json here\n");
     ASSERT_TRUE(WaitFor([&] { return log.Count(parseError) == parseErrors + 1; }));
-    service.Send(R"({"protocol_id":"1001"})");
+    service.Send(R"({"protocol_id":"1001"})" "\n");
     ASSERT_TRUE(WaitFor([&] { return log.Count(invalid) == invalids + 1; }));
     controller_.PushCommand(std::make_shared<AgentCmdLogout>());
     ASSERT_TRUE(WaitFor([&] { return recorder_.Count("complete", AgentCmdBase::kLogout) == 1; }));
@@ -351,6 +351,21 @@ TEST_F(AgentControllerTest, IdentifiesAtEveryStartAndObeysTheExitMessage)
     ASSERT_TRUE(WaitFor([&] { return recorder_.Count("complete", AgentCmdBase::kStopTray) >= 1; }))
         << recorder_.Count("start", AgentCmdBase::kStopTray) << " started";
     EXPECT_GE(recorder_.Count("cancel"), 1u);
+    service.Close();
+}
+
+TEST_F(AgentControllerTest, MessagesThatArriveTogetherAreEachHandled)
+{
+    FakeService service;
+    ASSERT_TRUE(service.Create());
+    ASSERT_TRUE(controller_.Start(&recorder_, &recorder_));
+    ASSERT_TRUE(WaitFor([&] { return service.Identifications() == 1; }));
+    // A bad message and the start of the exit message in one write, the rest
+    // of it in the next.
+    const std::string exit = Lumen::PipeProtocol::BuildExitAgent();
+    service.Send("no json here\n" + exit.substr(0, 6));
+    service.Send(exit.substr(6));
+    EXPECT_TRUE(WaitFor([&] { return recorder_.Count("complete", AgentCmdBase::kStopTray) >= 1; }));
     service.Close();
 }
 
@@ -385,7 +400,7 @@ protected:
         service_ = CopyProgram(L"PavoService.exe", directory_, L"PavoService.exe");
         // The service's session list is the stand-in's (Wine reports none),
         // and the agents it starts record what they see.
-        ASSERT_FALSE(CopyProgram(L"wtsapi32.dll", directory_, L"wtsapi32.dll").empty());
+        ASSERT_TRUE(InstallSessionListStandIn());
         ASSERT_FALSE(CopyProgram(L"PavoTestAgent.exe", directory_, L"PavoAgent.exe").empty());
         SetSessions("0 disconnected\n");
         HKEY key = nullptr;
@@ -416,7 +431,7 @@ protected:
 
     void SetSessions(const std::string& lines)
     {
-        ASSERT_TRUE(WriteFileBytes(directory_ + L"wtsapi32-sessions.txt", lines));
+        ASSERT_TRUE(WriteFileBytes(SystemDirectory() + L"wtsapi32-sessions.txt", lines));
     }
     size_t AgentsStartedByTheService()
     {
