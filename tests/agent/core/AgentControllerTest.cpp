@@ -53,6 +53,7 @@ struct Notice {
     int result = 0;
     DWORD thread = 0;
     ULONGLONG tick = 0;
+    bool sent = false;  // delivered inside a message sent by another thread
 };
 
 class Recorder : public IAgentCmdResponseHandler, public ISessionChangeHandler {
@@ -93,7 +94,8 @@ private:
     {
         std::lock_guard<std::mutex> lock(mutex_);
         notices_.push_back({what, command ? command->GetType() : 0, command ? command->GetResult() : 0,
-                            ::GetCurrentThreadId(), ::GetTickCount64()});
+                            ::GetCurrentThreadId(), ::GetTickCount64(),
+                            (::InSendMessageEx(nullptr) & ISMEX_SEND) != 0});
     }
     std::mutex mutex_;
     std::vector<Notice> notices_;
@@ -307,14 +309,24 @@ TEST_F(AgentControllerTest, ASentNoticeRunsItsOwnCommandWhilePostedOnesWait)
     product.url = L"http://127.0.0.1:1/download/never.exe";
     controller_.PushCommand(std::make_shared<AgentCmdLogout>());
     controller_.PushCommand(std::make_shared<AgentCmdInstallProduct>(product));
-    // This thread looks at no message until the install's start is being
+    // This thread handles no message until the install's start is being
     // sent: the logout's posted notices are queued before it by then.
-    ASSERT_EQ(::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20000, QS_SENDMESSAGE), WAIT_OBJECT_0);
+    const ULONGLONG deadline = ::GetTickCount64() + 20000;
+    while (!(HIWORD(::GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE)) {
+        const ULONGLONG now = ::GetTickCount64();
+        ASSERT_LT(now, deadline) << "the install's start was never sent";
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(deadline - now), QS_SENDMESSAGE);
+    }
+    ASSERT_TRUE(HIWORD(::GetQueueStatus(QS_POSTMESSAGE)) & QS_POSTMESSAGE) << "the logout's notices are not queued";
     ASSERT_TRUE(WaitFor([&] { return recorder_.Count("complete") == 2; }));
     const Notice* start = recorder_.Find("start", AgentCmdBase::kInstallProduct);
     const Notice* complete = recorder_.Find("complete", AgentCmdBase::kInstallProduct);
-    ASSERT_NE(start, nullptr) << "the sent start ran the logout's posted notice instead";
+    ASSERT_NE(start, nullptr);
     ASSERT_NE(complete, nullptr);
+    // Inside the sent message the worker still waits for the answer; a start
+    // run from a posted message comes after the worker has gone on.
+    EXPECT_TRUE(start->sent) << "the sent start ran the logout's posted notice instead";
+    EXPECT_TRUE(complete->sent);
     EXPECT_EQ(complete->result, -1) << "the user's answer was never asked: the installer would have run";
     EXPECT_TRUE(FileExists(marker)) << "a download would have emptied the folder";
     // Posted notices keep their order.
@@ -323,6 +335,7 @@ TEST_F(AgentControllerTest, ASentNoticeRunsItsOwnCommandWhilePostedOnesWait)
     for (size_t i = 0; i < notices.size(); ++i) {
         if (notices[i].type != AgentCmdBase::kLogout) continue;
         (notices[i].what == "start" ? logoutStart : logoutComplete) = i;
+        EXPECT_FALSE(notices[i].sent) << notices[i].what;
     }
     EXPECT_LT(logoutStart, logoutComplete);
     EXPECT_LT(logoutComplete, notices.size());
