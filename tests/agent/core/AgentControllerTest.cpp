@@ -193,7 +193,13 @@ size_t ThreadCount()
 // can send anything to the agent.
 class FakeService : public Lumen::IPipeDelegate {
 public:
-    bool Create() { return server_.Create(AgentController::kPipeName, this); }
+    // Returns once an instance can be connected to: the server makes it on
+    // its accept thread, and the agent tries to connect only once.
+    bool Create()
+    {
+        return server_.Create(AgentController::kPipeName, this) &&
+               WaitUntil([] { return ::WaitNamedPipeW(AgentController::kPipeName, 1) != FALSE; }, 10000);
+    }
     void Close() { server_.Close(); }
     void Send(const std::string& bytes)
     {
