@@ -53,19 +53,19 @@ void ContextSwitcher::Destroy()
     }
 }
 
-bool ContextSwitcher::SwitchSync()
+bool ContextSwitcher::SwitchSync(WPARAM serial)
 {
     const HWND window = window_;
     if (window == nullptr || !::IsWindow(window)) return false;
-    ::SendMessageW(window, kSwitchSync, 0, 0);
+    ::SendMessageW(window, kSwitchSync, serial, 0);
     return true;
 }
 
-bool ContextSwitcher::SwitchAsync()
+bool ContextSwitcher::SwitchAsync(WPARAM serial)
 {
     const HWND window = window_;
     if (window == nullptr || !::IsWindow(window)) return false;
-    return ::PostMessageW(window, kSwitchAsync, 0, 0) != FALSE;
+    return ::PostMessageW(window, kSwitchAsync, serial, 0) != FALSE;
 }
 
 LRESULT CALLBACK ContextSwitcher::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept
@@ -78,7 +78,7 @@ LRESULT CALLBACK ContextSwitcher::WindowProc(HWND window, UINT message, WPARAM w
     if (message == WM_NCDESTROY) ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
     if ((message == kSwitchSync || message == kSwitchAsync) && self != nullptr && self->delegater_ != nullptr) {
         try {
-            return self->delegater_->OnSwitchContext();
+            return self->delegater_->OnSwitchContext(message == kSwitchSync, wParam);
         } catch (...) {
             OutputDebugMessage(L"ContextSwitcher : a switched call raised an exception");
             return 0;

@@ -35,6 +35,8 @@ public:
         std::function<int(std::shared_ptr<SWITCH_CMD_PARAM>)> callable;
         std::shared_ptr<SWITCH_CMD_PARAM> param;
         int result = 0;
+        // Carried by the switch message, so that each message runs its own item.
+        WPARAM serial = 0;
     };
 
     AgentController();
@@ -60,8 +62,9 @@ public:
     void OnRecv(HANDLE pipe, const BYTE* data, DWORD length) override;
     void OnDisconnect(HANDLE pipe) override;
 
-    // The switch step: runs the oldest queued call on the user-interface thread.
-    LRESULT OnSwitchContext() override;
+    // The switch step: runs the queued call that the message names, on the
+    // user-interface thread.
+    LRESULT OnSwitchContext(bool synchronous, WPARAM serial) override;
 
 private:
     static unsigned __stdcall WorkerMain(void* self) noexcept;
@@ -71,6 +74,8 @@ private:
     int DoWork(AgentCmdBase& command);
     void SwitchToUiThread(bool synchronous, std::function<int(std::shared_ptr<SWITCH_CMD_PARAM>)> callable,
                           std::shared_ptr<SWITCH_CMD_PARAM> param);
+    // Takes the switch item `serial` out of the queue; false when it is not there.
+    bool TakeSwitchItem(WPARAM serial, std::shared_ptr<SWITCH_QUEUE_ITEM>* item);
     void StopTraySequence();
     void SendToService(const std::string& message);
     void ResetState();
@@ -79,6 +84,8 @@ private:
     Lumen::SynchronizedQueue<std::shared_ptr<AgentCmdBase>> commands_;
     Lumen::Event commandEvent_;
     Lumen::SynchronizedQueue<std::shared_ptr<SWITCH_QUEUE_ITEM>> switchQueue_;
+    // Worker thread only. Never 0, so that a stray message names no item.
+    WPARAM lastSwitchSerial_ = 0;
     Lumen::Event stopEvent_;
     std::atomic<IAgentCmdResponseHandler*> responseHandler_{nullptr};
     // The pipe's byte stream cut into messages. Pipe receiver thread only

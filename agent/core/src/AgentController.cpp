@@ -64,7 +64,6 @@ void AgentController::PushCommand(std::shared_ptr<AgentCmdBase> command)
 void AgentController::Stop()
 {
     if (stopEvent_.IsSet()) return;
-    if (sessionManager_.GetTimer().IsRunning()) sessionManager_.GetTimer().Stop();
     stopEvent_.Set();
     if (worker_) {
         // The worker may be sending this thread a notification: deliver sent
@@ -76,7 +75,10 @@ void AgentController::Stop()
         }
         worker_.Reset();
     }
-    // Only now: the command that was running may have been using them.
+    // Only now: a login that was still running has started the timer, and a
+    // timer left running would find the reset session logged out at its next
+    // tick and end the next session the user starts.
+    sessionManager_.GetTimer().Stop();
     sessionManager_.Reset();
     packageManager_.Reset();
     contextSwitcher_.Destroy();
@@ -217,17 +219,25 @@ void AgentController::SwitchToUiThread(bool synchronous,
     auto item = std::make_shared<SWITCH_QUEUE_ITEM>();
     item->callable = std::move(callable);
     item->param = std::move(param);
+    if (++lastSwitchSerial_ == 0) ++lastSwitchSerial_;
+    const WPARAM serial = item->serial = lastSwitchSerial_;
     switchQueue_.Push(item);
-    if (synchronous)
-        contextSwitcher_.SwitchSync();
-    else
-        contextSwitcher_.SwitchAsync();
+    const bool delivered = synchronous ? contextSwitcher_.SwitchSync(serial) : contextSwitcher_.SwitchAsync(serial);
+    // No message will ever name it: it must not linger in the queue.
+    if (!delivered) TakeSwitchItem(serial, &item);
 }
 
-LRESULT AgentController::OnSwitchContext()
+bool AgentController::TakeSwitchItem(WPARAM serial, std::shared_ptr<SWITCH_QUEUE_ITEM>* item)
+{
+    return switchQueue_.TakeFirst(
+        [serial](const std::shared_ptr<SWITCH_QUEUE_ITEM>& queued) { return queued && queued->serial == serial; },
+        *item);
+}
+
+LRESULT AgentController::OnSwitchContext(bool, WPARAM serial)
 {
     std::shared_ptr<SWITCH_QUEUE_ITEM> item;
-    if (!switchQueue_.Pop(item) || !item) return 1;
+    if (!TakeSwitchItem(serial, &item) || !item) return 1;
     item->result = item->callable(item->param);
     return 1;
 }

@@ -19,6 +19,10 @@ namespace Lumen {
 // never judged. Request logs nothing: callers log.
 class HttpClient {
 public:
+    // The largest body read into memory (the answers of the operator's API
+    // are a few kilobytes); downloads to a file have no limit.
+    static constexpr uint64_t kMaxBodyInMemory = 8 * 1024 * 1024;
+
     HttpClient();
     virtual ~HttpClient();
 
@@ -26,7 +30,9 @@ public:
     HttpClient& operator=(const HttpClient&) = delete;
 
     void SetUrl(const std::wstring& url) { url_ = url; }
-    // When not empty, the body is appended to this file instead of memory.
+    // When not empty, the body goes to this file instead of memory. The file
+    // is created anew (what it held is gone) and shared for reading only
+    // while the body is written.
     void SetDownloadPath(const std::wstring& path) { downloadPath_ = path; }
     void SetUserAgent(const std::wstring& userAgent) { userAgent_ = userAgent; }
     // Header lines, each ended by CRLF. Used by the next request only.
@@ -35,9 +41,14 @@ public:
 
     // "GET" or "POST" in any case. False on failure, with GetLastErrorCode():
     // 3 empty URL, 13 multipart data without items, 14 no memory, 87 another
-    // method, otherwise the code of the failing WinHTTP or file call
-    // (ERROR_WINHTTP_INVALID_SERVER_RESPONSE for a body longer or shorter than
-    // its Content-Length). The extra headers are cleared whatever the outcome.
+    // method, ERROR_FILE_TOO_LARGE for a body in memory larger than
+    // kMaxBodyInMemory, otherwise the code of the failing WinHTTP or file call
+    // (ERROR_WINHTTP_INVALID_SERVER_RESPONSE for a body shorter than its
+    // Content-Length, or a download with bytes but without one). Bytes past
+    // the Content-Length are not part of the body: they are dropped. A body
+    // in memory without a Content-Length (chunked, or ended by the closing
+    // connection) is read to its end. The extra headers are cleared whatever
+    // the outcome.
     bool Request(const std::wstring& method);
 
     // "Content-Type: multipart/form-data; boundary=B\r\nContent-Length: N" for
@@ -49,6 +60,7 @@ public:
     const std::wstring& GetResponseCharset() const { return responseCharset_; }
     const std::wstring& GetResponseBody() const { return responseBody_; }
     const std::wstring& GetStatusCode() const { return statusCode_; }
+    // The Content-Length header's value; 0 when the answer had none.
     uint64_t GetContentLength() const { return contentLength_; }
     // The body bytes with one zero byte after them; null when nothing was read.
     const std::shared_ptr<std::vector<char>>& GetResponseBytes() const { return responseBytes_; }
@@ -64,6 +76,7 @@ private:
     // end of the body. `available` carries the last query's count between calls.
     bool NextPiece(HINTERNET request, char* piece, DWORD* available, DWORD* read);
     bool ReadBodyToMemory(HINTERNET request);
+    bool ReadUnannouncedBodyToMemory(HINTERNET request);
     bool ReadBodyToFile(HINTERNET request);
 
     std::wstring url_;
@@ -79,6 +92,7 @@ private:
     std::wstring statusCode_;
     std::shared_ptr<std::vector<char>> responseBytes_;
     uint64_t contentLength_ = 0;
+    bool hasContentLength_ = false;
 };
 
 }  // namespace Lumen

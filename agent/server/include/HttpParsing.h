@@ -19,9 +19,10 @@ std::vector<std::wstring> FindAllMatches(const std::wstring& text, const std::ws
 // without "charset=" and surrounding blanks. "" when absent.
 std::wstring ParseCharset(const std::wstring& headers);
 
-// The value of the "Content-Length" header line; 0 when absent. False when the
-// number does not fit in 64 bits (a response no buffer or file can take).
-bool ParseContentLength(const std::wstring& headers, uint64_t* length);
+// The value of the "Content-Length" header line; 0 when absent, and then
+// `*present` (when given) is false. False when the number does not fit in 64
+// bits (a response no buffer or file can take).
+bool ParseContentLength(const std::wstring& headers, uint64_t* length, bool* present = nullptr);
 
 // True when the first five characters of `charset` are "utf-8" in any case.
 bool IsUtf8Charset(const std::wstring& charset);

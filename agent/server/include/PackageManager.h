@@ -2,11 +2,13 @@
 
 #include <json/json.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "ProductInfo.h"
+#include "ResultCode.h"
 
 class SessionManager;
 
@@ -23,12 +25,14 @@ public:
 
     // Stores the session manager (not owned) and builds the two URLs.
     void SetSessionManager(SessionManager* sessionManager);
-    // Empties the products and forgets the session manager.
+    // Empties the products, forgets the session manager and the last check.
     void Reset();
 
     // The product check: list, inspection files, installed states, status
     // report, customer fields to the configuration store. On success the
-    // list is copied into `productsOut`.
+    // list is copied into `productsOut`. Its result is remembered: after a
+    // failed check (or before any) the install operations return it and
+    // install nothing.
     int CheckProduct(std::vector<PRODUCT_INFO>& productsOut);
     int GetLicense();
     int SetLicenseStatus();
@@ -37,7 +41,10 @@ public:
     bool IsInstalled(const std::wstring& productCode);
     // Downloads one product's installer into the download folder and runs it.
     int DownloadUrl(const PRODUCT_INFO& product);
-    int RunInstaller(const INSTALLER_INFO& info, const std::wstring& installerPath);
+    // `started`, when set, is called once the start of the installer has
+    // been tried, before any wait.
+    int RunInstaller(const INSTALLER_INFO& info, const std::wstring& installerPath,
+                     const std::function<void()>& started = {});
     // Installs every product not installed; stops at the first failure to
     // download or run; -9007 when one is still missing afterwards.
     int InstallAllProduct();
@@ -56,6 +63,7 @@ private:
     int PostToServer(const wchar_t* function, const std::wstring& url,
                      const std::vector<std::pair<std::wstring, std::string>>& fields, std::wstring* body);
     std::wstring InspectionPath(const wchar_t* fileName) const;
+    int RunProductCheck(std::vector<PRODUCT_INFO>& productsOut);
 
     Json::Value inspectionData_;
     std::map<std::wstring, INSTALLER_INFO> installerInfo_;
@@ -67,4 +75,5 @@ private:
     std::wstring licenseUrl_;
     std::wstring licenseStatusUrl_;
     std::wstring dataDirectory_;
+    int lastCheckResult_ = AgentResult::kFailed;
 };

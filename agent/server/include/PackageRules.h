@@ -19,7 +19,8 @@ struct LicenseData {
 };
 
 // Reads the product-list answer into `data` (products appended in server
-// order). Returns an agent result; an empty list is -9000.
+// order). Returns an agent result; an empty list is -9000. A customer field
+// that is missing or not text is stored as empty text.
 int ParseLicense(const std::string& utf8, LicenseData* data);
 // The status-report answer: its mapped "resultCode", or -9000.
 int ParseLicenseStatus(const std::string& utf8);

@@ -43,8 +43,8 @@ public:
     int64_t GetTokenExpiry();
     bool IsLoggedIn() const { return loggedIn_.IsSet(); }
 
-    // Forgets handler, credentials and token and logs out. Call with the
-    // timer stopped.
+    // Forgets handler, credentials, token and expiry and logs out. Call with
+    // the timer stopped.
     void Reset();
 
     Lumen::MultimediaTimer& GetTimer() { return timer_; }
@@ -60,7 +60,8 @@ public:
 
     // Reads a heartbeat answer; `*hasNotice` tells whether `*notice` was filled.
     static int ParseHealthCheckResponse(const std::string& utf8, bool* hasNotice, NOTICE_INFO* notice);
-    // "%Y-%m-%d %H:%M:%S" in local time; -1 for a text of another form.
+    // The leading "%Y-%m-%d %H:%M:%S" of `text`, in local time with daylight
+    // saving as the C runtime has it; -1 when the text does not begin so.
     static int64_t ParseLocalTime(const std::string& text);
     static std::string FormatLocalTime(int64_t when);
 

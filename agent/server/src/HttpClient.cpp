@@ -68,6 +68,7 @@ bool HttpClient::Request(const std::wstring& method)
     statusCode_.clear();
     responseBytes_.reset();
     contentLength_ = 0;
+    hasContentLength_ = false;
 
     bool ok = false;
     try {
@@ -227,7 +228,8 @@ bool HttpClient::ReadHeaders(HINTERNET request)
 {
     if (!QueryHeaderText(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, &responseHeaders_)) return false;
     responseCharset_ = ParseCharset(responseHeaders_);
-    if (!ParseContentLength(responseHeaders_, &contentLength_)) return Fail(ERROR_WINHTTP_INVALID_SERVER_RESPONSE);
+    if (!ParseContentLength(responseHeaders_, &contentLength_, &hasContentLength_))
+        return Fail(ERROR_WINHTTP_INVALID_SERVER_RESPONSE);
     return QueryHeaderText(request, WINHTTP_QUERY_STATUS_CODE, &statusCode_);
 }
 
@@ -246,8 +248,11 @@ bool HttpClient::NextPiece(HINTERNET request, char* piece, DWORD* available, DWO
 
 bool HttpClient::ReadBodyToMemory(HINTERNET request)
 {
-    // Without a Content-Length nothing is read: the body counts as empty.
+    if (!hasContentLength_) return ReadUnannouncedBodyToMemory(request);
     if (contentLength_ == 0) return true;
+    // The announced length is the server's word only: never allocate on it
+    // beyond what this API can need.
+    if (contentLength_ > kMaxBodyInMemory) return Fail(ERROR_FILE_TOO_LARGE);
 
     ResponseBuffer buffer;
     if (!buffer.Allocate(contentLength_)) return Fail(ERROR_OUTOFMEMORY);
@@ -269,10 +274,34 @@ bool HttpClient::ReadBodyToMemory(HINTERNET request)
     return true;
 }
 
+bool HttpClient::ReadUnannouncedBodyToMemory(HINTERNET request)
+{
+    // Chunked, or ended by the closing connection (servers behind a reverse
+    // proxy answer so): the end of the data is the end of the body.
+    std::vector<char> bytes;
+    char piece[kPieceSize];
+    DWORD read = 0;
+    DWORD available = 0;
+    for (;;) {
+        if (!NextPiece(request, piece, &available, &read)) return false;
+        if (read == 0) break;
+        if (bytes.size() + read > kMaxBodyInMemory) return Fail(ERROR_FILE_TOO_LARGE);
+        bytes.insert(bytes.end(), piece, piece + read);
+    }
+    if (bytes.empty()) return true;
+    const size_t received = bytes.size();
+    bytes.push_back('\0');
+    responseBytes_ = std::make_shared<std::vector<char>>(std::move(bytes));
+    responseBody_ = DecodeBody(responseBytes_->data(), received, responseCharset_);
+    return true;
+}
+
 bool HttpClient::ReadBodyToFile(HINTERNET request)
 {
-    // Appends: what the file already holds stays.
-    ScopedHandle file(::CreateFileW(downloadPath_.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+    // Created anew: bytes of an earlier file that could not be deleted must
+    // never end up in front of or behind this body. Nobody else may write or
+    // delete it while it is written.
+    ScopedHandle file(::CreateFileW(downloadPath_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return Fail(::GetLastError());
 

@@ -64,9 +64,10 @@ std::wstring ParseCharset(const std::wstring& headers)
     return Trim(RemoveCharsetKeyword(matches.front()));
 }
 
-bool ParseContentLength(const std::wstring& headers, uint64_t* length)
+bool ParseContentLength(const std::wstring& headers, uint64_t* length, bool* present)
 {
     *length = 0;
+    if (present != nullptr) *present = false;
     const std::wstring kName = L"Content-Length:";
     size_t searchFrom = 0;
     for (const std::wstring& match : FindAllMatches(headers, L"Content-Length: [0-9]+")) {
@@ -84,6 +85,7 @@ bool ParseContentLength(const std::wstring& headers, uint64_t* length)
             value = value * 10 + digit;
         }
         *length = value;
+        if (present != nullptr) *present = true;
         return true;
     }
     return true;

@@ -1,10 +1,12 @@
 #include "PackageManager.h"
 
 #include <windows.h>
+#include <sddl.h>
 #include <shellapi.h>
 
 #include <cwchar>
 
+#include "BodyMasking.h"
 #include "ConfigManager.h"
 #include "FormPost.h"
 #include "HttpClient.h"
@@ -43,18 +45,79 @@ struct FindHandleTraits {
 };
 using ScopedFindHandle = Lumen::UniqueHandle<FindHandleTraits>;
 
-// Deletes a folder with everything in it; errors are ignored.
+struct LocalMemoryTraits {
+    using Type = HLOCAL;
+    static Type Invalid() noexcept { return nullptr; }
+    static bool IsValid(Type h) noexcept { return h != nullptr; }
+    static void Close(Type h) noexcept { ::LocalFree(h); }
+};
+using ScopedLocalMemory = Lumen::UniqueHandle<LocalMemoryTraits>;
+
+// Full control for SYSTEM and the Administrators, inherited by everything
+// inside; nothing is inherited from the user's temporary folder, which the
+// user's unelevated programs can write.
+constexpr const wchar_t* kDownloadFolderSddl = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+
+// Opens a file or folder itself (a reparse point is not followed) and keeps it
+// from being renamed or deleted while the handle is open.
+ScopedHandle HoldEntry(const std::wstring& path)
+{
+    return ScopedHandle(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                      nullptr));
+}
+
+bool IsPlainFolder(HANDLE held)
+{
+    BY_HANDLE_FILE_INFORMATION information = {};
+    if (!::GetFileInformationByHandle(held, &information)) return false;
+    return (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+           (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+}
+
+// A junction or symbolic link goes itself; its target is never touched.
+void RemoveLink(const std::wstring& path, DWORD attributes)
+{
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        ::RemoveDirectoryW(path.c_str());
+    else
+        ::DeleteFileW(path.c_str());
+}
+
+// Deletes a folder with everything in it; errors are ignored. Reparse points
+// are removed, never followed: a junction planted in the folder must not make
+// the elevated agent delete another folder's contents. Each folder is held
+// open while its contents go, so it cannot be swapped for a link meanwhile.
 void DeleteTree(const std::wstring& folder)
 {
-    WIN32_FIND_DATAW entry = {};
+    const DWORD attributes = ::GetFileAttributesW(folder.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return;
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        RemoveLink(folder, attributes);
+        return;
+    }
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        ::SetFileAttributesW(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileW(folder.c_str());
+        return;
+    }
     {
+        ScopedHandle held = HoldEntry(folder);
+        if (!held || !IsPlainFolder(held.Get())) {
+            held.Reset();
+            ::RemoveDirectoryW(folder.c_str());
+            return;
+        }
+        WIN32_FIND_DATAW entry = {};
         ScopedFindHandle find(::FindFirstFileW(Lumen::JoinPath(folder, L"*").c_str(), &entry));
         if (find) {
             do {
                 const std::wstring name = entry.cFileName;
                 if (name == L"." || name == L"..") continue;
                 const std::wstring path = Lumen::JoinPath(folder, name);
-                if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+                    RemoveLink(path, entry.dwFileAttributes);
+                } else if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                     DeleteTree(path);
                 } else {
                     ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -63,7 +126,41 @@ void DeleteTree(const std::wstring& folder)
             } while (::FindNextFileW(find.Get(), &entry));
         }
     }
+    // A link put here after the handle closed is removed as a link.
     ::RemoveDirectoryW(folder.c_str());
+}
+
+// Creates the download folder so that only SYSTEM and the Administrators can
+// write it, and holds it open against renaming until the installer has
+// started. Fails when the name exists already: a folder that could not be
+// deleted, or one planted meanwhile, is not the agent's own.
+ScopedHandle CreatePrivateFolder(const std::wstring& folder, DWORD* error)
+{
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(kDownloadFolderSddl, SDDL_REVISION_1, &descriptor,
+                                                                nullptr)) {
+        *error = ::GetLastError();
+        return ScopedHandle();
+    }
+    const ScopedLocalMemory descriptorOwner(descriptor);
+    SECURITY_ATTRIBUTES attributes = {};
+    attributes.nLength = sizeof(attributes);
+    attributes.lpSecurityDescriptor = descriptor;
+    attributes.bInheritHandle = FALSE;
+    if (!::CreateDirectoryW(folder.c_str(), &attributes)) {
+        *error = ::GetLastError();
+        return ScopedHandle();
+    }
+    ScopedHandle held = HoldEntry(folder);
+    if (!held) {
+        *error = ::GetLastError();
+        return ScopedHandle();
+    }
+    if (!IsPlainFolder(held.Get())) {
+        *error = ERROR_REPARSE_ATTRIBUTE_CONFLICT;
+        return ScopedHandle();
+    }
+    return held;
 }
 
 bool IsSuccessStatus(const std::wstring& status)
@@ -94,6 +191,7 @@ void PackageManager::Reset()
 {
     products_.clear();
     sessionManager_ = nullptr;
+    lastCheckResult_ = AgentResult::kFailed;
 }
 
 std::wstring PackageManager::InspectionPath(const wchar_t* fileName) const
@@ -127,7 +225,7 @@ int PackageManager::GetLicense()
     if (result < 0) {
         LogManager::GetInstance()->Error(L"[%s, %d] 응답 데이터 파싱 에러. result : %d", L"PackageManager::GetLicense",
                                          __LINE__, result);
-        LogManager::GetInstance()->Error(L"%s", body.c_str());
+        LogManager::GetInstance()->Error(L"%s", MaskSecretMembers(body).c_str());
         return result;
     }
     customerId_ = data.customerId;
@@ -148,7 +246,7 @@ int PackageManager::SetLicenseStatus()
     if (result < 0) {
         LogManager::GetInstance()->Error(L"[%s, %d] 응답 데이터 파싱 에러. result : %d",
                                          L"PackageManager::SetLicenseStatus", __LINE__, result);
-        LogManager::GetInstance()->Error(L"%s", body.c_str());
+        LogManager::GetInstance()->Error(L"%s", MaskSecretMembers(body).c_str());
     }
     return result;
 }
@@ -220,6 +318,12 @@ bool PackageManager::IsInstalled(const std::wstring& productCode)
 
 int PackageManager::CheckProduct(std::vector<PRODUCT_INFO>& productsOut)
 {
+    lastCheckResult_ = RunProductCheck(productsOut);
+    return lastCheckResult_;
+}
+
+int PackageManager::RunProductCheck(std::vector<PRODUCT_INFO>& productsOut)
+{
     products_.clear();
     customerId_.clear();
     customerName_.clear();
@@ -266,6 +370,9 @@ bool PackageManager::IsNativeX64()
 
 int PackageManager::DownloadUrl(const PRODUCT_INFO& product)
 {
+    // Installed states from a failed check are not known: nothing is installed
+    // on their strength.
+    if (lastCheckResult_ < 0) return lastCheckResult_;
     // The name comes from the server: one that could leave the download
     // folder or that Windows would take for something else is refused before
     // anything is touched.
@@ -278,16 +385,33 @@ int PackageManager::DownloadUrl(const PRODUCT_INFO& product)
     }
     const std::wstring installerPath = Lumen::JoinPath(folder, fileName);
     bool downloaded = false;
+    // From the download until the installer has started, the folder cannot be
+    // renamed and the installer cannot be written, replaced or deleted.
+    ScopedHandle folderHold;
+    ScopedHandle installerHold;
     if (!folder.empty()) {
         DeleteTree(folder);
-        ::CreateDirectoryW(folder.c_str(), nullptr);
-        Lumen::HttpClient client;
-        client.SetUserAgent(kAgentUserAgent);
-        client.SetUrl(product.url);
-        client.SetDownloadPath(installerPath);
-        // Any status but 2xx brings an error page, not the installer.
-        downloaded = client.Request(L"GET") && IsSuccessStatus(client.GetStatusCode());
-        if (!downloaded) ::DeleteFileW(installerPath.c_str());
+        DWORD error = 0;
+        folderHold = CreatePrivateFolder(folder, &error);
+        if (!folderHold) {
+            LogManager::GetInstance()->Error(L"[%s, %d] 다운로드 폴더를 만들지 못했습니다. error : %d",
+                                             L"PackageManager::DownloadUrl", __LINE__, static_cast<int>(error));
+        } else {
+            Lumen::HttpClient client;
+            client.SetUserAgent(kAgentUserAgent);
+            client.SetUrl(product.url);
+            client.SetDownloadPath(installerPath);
+            // Any status but 2xx brings an error page, not the installer.
+            downloaded = client.Request(L"GET") && IsSuccessStatus(client.GetStatusCode());
+            // The client wrote it without sharing write or delete; from here a
+            // read-only hold that shares neither keeps it as it was written.
+            if (downloaded) {
+                installerHold.Reset(::CreateFileW(installerPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                                  OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+                downloaded = installerHold.IsValid();
+            }
+            if (!downloaded) ::DeleteFileW(installerPath.c_str());
+        }
     }
     if (!downloaded) {
         LogManager::GetInstance()->Error(L"[%s, %d] 서버 접속에 실패했습니다. result : %d",
@@ -296,10 +420,14 @@ int PackageManager::DownloadUrl(const PRODUCT_INFO& product)
         return AgentResult::kFailed;
     }
     const INSTALLER_INFO& info = installerInfo_[product.productCode];
-    return RunInstaller(info, installerPath);
+    return RunInstaller(info, installerPath, [&] {
+        installerHold.Reset();
+        folderHold.Reset();
+    });
 }
 
-int PackageManager::RunInstaller(const INSTALLER_INFO& info, const std::wstring& installerPath)
+int PackageManager::RunInstaller(const INSTALLER_INFO& info, const std::wstring& installerPath,
+                                 const std::function<void()>& started)
 {
     SHELLEXECUTEINFOW execute = {};
     execute.cbSize = sizeof(execute);
@@ -307,9 +435,10 @@ int PackageManager::RunInstaller(const INSTALLER_INFO& info, const std::wstring&
     execute.lpVerb = L"runas";
     execute.lpFile = installerPath.c_str();
     execute.nShow = SW_HIDE;
-    const BOOL started = ::ShellExecuteExW(&execute);
+    const BOOL launched = ::ShellExecuteExW(&execute);
     ScopedHandle installer(execute.hProcess);
-    if (!started) return AgentResult::kFailed;
+    if (started) started();
+    if (!launched) return AgentResult::kFailed;
     if (installer) ::WaitForSingleObject(installer.Get(), INFINITE);
     installer.Reset();
 
@@ -344,6 +473,7 @@ int PackageManager::RunInstaller(const INSTALLER_INFO& info, const std::wstring&
 
 int PackageManager::InstallAllProduct()
 {
+    if (lastCheckResult_ < 0) return lastCheckResult_;
     int attempted = 0;
     int missing = 0;
     for (const PRODUCT_INFO& product : products_) {

@@ -25,6 +25,11 @@ const Json::Value& Member(const Json::Value& object, const std::string& name)
     return found != nullptr ? *found : kNull;
 }
 
+std::wstring TextOrEmpty(const Json::Value& value)
+{
+    return value.isString() ? Utf8ToWide(value.asString()) : std::wstring();
+}
+
 bool HoldsRules(const Json::Value& member)
 {
     return member.isArray() || member.isObject();
@@ -77,13 +82,11 @@ int ParseLicense(const std::string& utf8, LicenseData* data)
             data->products.push_back(product);
         }
         if (data->products.empty()) return AgentResult::kBadResponse;
-        const Json::Value& customerId = Member(info, "customerId");
-        const Json::Value& customerName = Member(info, "customerName");
-        const Json::Value& coNm = Member(info, "co_nm");
-        if (!customerId.isString() || !customerName.isString() || !coNm.isString()) return AgentResult::kBadResponse;
-        data->customerId = Utf8ToWide(customerId.asString());
-        data->customerName = Utf8ToWide(customerName.asString());
-        data->coNm = Utf8ToWide(coNm.asString());
+        // The customer fields are for display: a server that leaves one out
+        // (or sends something else than text) still lists the products.
+        data->customerId = TextOrEmpty(Member(info, "customerId"));
+        data->customerName = TextOrEmpty(Member(info, "customerName"));
+        data->coNm = TextOrEmpty(Member(info, "co_nm"));
         return result;
     } catch (const std::exception&) {
         return AgentResult::kBadResponse;

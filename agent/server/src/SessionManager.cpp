@@ -6,6 +6,7 @@
 #include <ctime>
 #include <memory>
 
+#include "BodyMasking.h"
 #include "FormPost.h"
 #include "Lumen/DebugOutput.h"
 #include "Lumen/LogManager.h"
@@ -73,6 +74,7 @@ void SessionManager::Reset()
         userId_.clear();
         password_.clear();
         token_.clear();
+        tokenExpiry_ = 0;
     }
     loggedIn_.Reset();
     lastHealthCheck_ = 0;
@@ -99,7 +101,8 @@ int64_t SessionManager::GetTokenExpiry()
 void SessionManager::LogParseError(const wchar_t* function, int line, int result, const std::wstring& body)
 {
     LogManager::GetInstance()->Error(L"[%s, %d] 응답 데이터 파싱 에러. result : %d", function, line, result);
-    LogManager::GetInstance()->Error(L"%s", body.c_str());
+    // Login and renewal answers carry the token: it never reaches the log.
+    LogManager::GetInstance()->Error(L"%s", MaskSecretMembers(body).c_str());
 }
 
 int SessionManager::Login(const std::wstring& id, const std::wstring& password)
@@ -127,7 +130,19 @@ int SessionManager::Login(const std::wstring& id, const std::wstring& password)
         timer_.AddListener(this);
         listening_ = true;
     }
-    if (!timer_.IsRunning()) timer_.Start(timerPeriod_);
+    // Without its timer the session would never be renewed or kept alive:
+    // the server would drop it unnoticed.
+    if (!timer_.IsRunning() && !timer_.Start(timerPeriod_)) {
+        loggedIn_.Reset();
+        {
+            ScopedLock lock(&lock_);
+            token_.clear();
+            tokenExpiry_ = 0;
+        }
+        LogManager::GetInstance()->Error(L"[%s, %d] 세션 타이머를 시작하지 못했습니다. result : %d",
+                                         L"SessionManager::Login", __LINE__, AgentResult::kFailed);
+        return AgentResult::kFailed;
+    }
     return result;
 }
 
@@ -185,9 +200,12 @@ int SessionManager::ParseHealthCheckResponse(const std::string& utf8, bool* hasN
             return AgentResult::kBadResponse;
         const int result = ToResultCode(root["resultCode"].asInt());
         if (result < 0) return result;
+        // A list that is null, or has no notice (or a null one), is a
+        // heartbeat without a notice.
         const Json::Value& list = root["resultList"];
+        if (list.isNull()) return result;
         if (!list.isObject()) return AgentResult::kBadResponse;
-        if (!list.isMember("notice")) return result;
+        if (!list.isMember("notice") || list["notice"].isNull()) return result;
         const Json::Value& item = list["notice"];
         if (!item.isObject() || !item["title"].isString() || !item["body"].isString() || !item["id"].isInt64() ||
             !item["date"].isString())
@@ -268,12 +286,13 @@ void SessionManager::OnTimer(Lumen::MultimediaTimer*)
 
 int64_t SessionManager::ParseLocalTime(const std::string& text)
 {
-    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, used = 0;
-    if (std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d:%2d%n", &year, &month, &day, &hour, &minute, &second,
-                    &used) != 6 ||
-        static_cast<size_t>(used) != text.size())
+    // The leading "%Y-%m-%d %H:%M:%S" counts; what follows it (fractions of a
+    // second, a zone letter) is ignored, as servers differ there.
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    if (std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d:%2d", &year, &month, &day, &hour, &minute, &second) != 6)
         return -1;
-    if (year < 1970 || month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60)
+    if (month < 1 || month > 12 || day < 1 || day > 31 || hour < 0 || hour > 23 || minute < 0 || minute > 59 ||
+        second < 0 || second > 60)
         return -1;
     std::tm local = {};
     local.tm_year = year - 1900;
@@ -282,7 +301,10 @@ int64_t SessionManager::ParseLocalTime(const std::string& text)
     local.tm_hour = hour;
     local.tm_min = minute;
     local.tm_sec = second;
-    local.tm_isdst = 0;
+    // The C runtime decides whether daylight saving applies at that time; a
+    // fixed 0 would put the expiry an hour late in summer.
+    local.tm_isdst = -1;
+    // Before 1970 the runtime answers -1: an expiry already past.
     return static_cast<int64_t>(std::mktime(&local));
 }
 

@@ -5,17 +5,22 @@
 namespace Lumen {
 
 // A hidden window owned by the user-interface thread: a worker thread sends
-// or posts it a message, and the window's thread runs one queued call of the
-// delegater per message. Create and Destroy on the user-interface thread.
+// or posts it a message that names one queued call by its serial number, and
+// the window's thread runs exactly that call. Windows delivers sent messages
+// before posted ones, so a call must never be taken by its place in a queue:
+// a sent call would otherwise run a posted one queued before it. Create and
+// Destroy on the user-interface thread.
 class ContextSwitcher {
 public:
     static constexpr UINT kSwitchSync = WM_USER + 0x100;   // 0x0500, sent
     static constexpr UINT kSwitchAsync = WM_USER + 0x101;  // 0x0501, posted
 
-    // Runs exactly one queued call, the oldest, on the window's thread.
+    // Runs the queued call with this serial number on the window's thread;
+    // an unknown number runs nothing. `synchronous` tells a sent message from
+    // a posted one.
     class SwitchingDelegater {
     public:
-        virtual LRESULT OnSwitchContext() = 0;
+        virtual LRESULT OnSwitchContext(bool synchronous, WPARAM serial) = 0;
 
     protected:
         ~SwitchingDelegater() = default;
@@ -32,11 +37,12 @@ public:
     void Destroy();
     bool Exists() const { return window_ != nullptr && ::IsWindow(window_) != FALSE; }
 
-    // From any thread: waits until the window's thread has run one call.
-    // False when the window is gone.
-    bool SwitchSync();
-    // From any thread: asks for one call and returns at once.
-    bool SwitchAsync();
+    // From any thread: waits until the window's thread has run the call
+    // `serial`. False when the window is gone.
+    bool SwitchSync(WPARAM serial);
+    // From any thread: asks for the call `serial` and returns at once. Posted
+    // calls run in the order they were posted. False when nothing was posted.
+    bool SwitchAsync(WPARAM serial);
 
     HWND GetWindow() const { return window_; }
 

@@ -36,6 +36,21 @@ public:
         return true;
     }
 
+    // Takes out the oldest element that satisfies `match`; false, leaving
+    // `out` alone, when none does.
+    template <typename Predicate>
+    bool TakeFirst(Predicate match, T& out)
+    {
+        ScopedLock lock(&lock_);
+        for (auto it = queue_.begin(); it != queue_.end(); ++it) {
+            if (!match(*it)) continue;
+            out = *it;
+            queue_.erase(it);
+            return true;
+        }
+        return false;
+    }
+
     size_t Size()
     {
         ScopedLock lock(&lock_);

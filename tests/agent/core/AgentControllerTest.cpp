@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <tlhelp32.h>
+#include <winhttp.h>
 
 #include <mutex>
 #include <string>
@@ -52,6 +53,7 @@ struct Notice {
     int result = 0;
     DWORD thread = 0;
     ULONGLONG tick = 0;
+    bool sent = false;  // delivered inside a message sent by another thread
 };
 
 class Recorder : public IAgentCmdResponseHandler, public ISessionChangeHandler {
@@ -92,7 +94,8 @@ private:
     {
         std::lock_guard<std::mutex> lock(mutex_);
         notices_.push_back({what, command ? command->GetType() : 0, command ? command->GetResult() : 0,
-                            ::GetCurrentThreadId(), ::GetTickCount64()});
+                            ::GetCurrentThreadId(), ::GetTickCount64(),
+                            (::InSendMessageEx(nullptr) & ISMEX_SEND) != 0});
     }
     std::mutex mutex_;
     std::vector<Notice> notices_;
@@ -145,6 +148,29 @@ private:
     std::wstring path_;
 };
 
+// POSTs a JSON body to one of the operator server's admin paths.
+bool ServerAdmin(const std::wstring& path, const std::string& json)
+{
+    wchar_t port[16] = {};
+    if (::GetEnvironmentVariableW(L"PAVO_OPERATOR_PORT", port, 16) == 0) return false;
+    using Lumen::ScopedInternetHandle;
+    ScopedInternetHandle session(::WinHttpOpen(L"test", WINHTTP_ACCESS_TYPE_NO_PROXY, nullptr, nullptr, 0));
+    ScopedInternetHandle connection(
+        ::WinHttpConnect(session.Get(), L"127.0.0.1", static_cast<INTERNET_PORT>(_wtoi(port)), 0));
+    ScopedInternetHandle request(
+        ::WinHttpOpenRequest(connection.Get(), L"POST", path.c_str(), nullptr, nullptr, nullptr, 0));
+    if (!request) return false;
+    const wchar_t* type = L"Content-Type: application/json\r\n";
+    if (!::WinHttpSendRequest(request.Get(), type, static_cast<DWORD>(-1L), const_cast<char*>(json.data()),
+                              static_cast<DWORD>(json.size()), static_cast<DWORD>(json.size()), 0) ||
+        !::WinHttpReceiveResponse(request.Get(), nullptr))
+        return false;
+    DWORD status = 0, size = sizeof(status);
+    ::WinHttpQueryHeaders(request.Get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER, nullptr, &status,
+                          &size, nullptr);
+    return status == 200;
+}
+
 std::wstring DownloadFolder()
 {
     wchar_t temp[520] = {};
@@ -167,7 +193,13 @@ size_t ThreadCount()
 // can send anything to the agent.
 class FakeService : public Lumen::IPipeDelegate {
 public:
-    bool Create() { return server_.Create(AgentController::kPipeName, this); }
+    // Returns once an instance can be connected to: the server makes it on
+    // its accept thread, and the agent tries to connect only once.
+    bool Create()
+    {
+        return server_.Create(AgentController::kPipeName, this) &&
+               WaitUntil([] { return ::WaitNamedPipeW(AgentController::kPipeName, 1) != FALSE; }, 10000);
+    }
     void Close() { server_.Close(); }
     void Send(const std::string& bytes)
     {
@@ -269,6 +301,66 @@ TEST_F(AgentControllerTest, ASynchronousInstallCancelledAtItsStartDoesNoWork)
     ASSERT_TRUE(WaitFor([&] { return recorder_.Count("complete", AgentCmdBase::kInstallProduct) == 1; }));
     EXPECT_EQ(recorder_.Find("complete", AgentCmdBase::kInstallProduct)->result, -1);
     EXPECT_TRUE(FileExists(marker)) << "a download would have emptied the folder";
+}
+
+TEST_F(AgentControllerTest, ASentNoticeRunsItsOwnCommandWhilePostedOnesWait)
+{
+    ::CreateDirectoryW(DownloadFolder().c_str(), nullptr);
+    const std::wstring marker = DownloadFolder() + L"\\marker.txt";
+    ASSERT_TRUE(WriteFileBytes(marker, "left alone"));
+    recorder_.cancelStartOf = AgentCmdBase::kInstallProduct;
+    ASSERT_TRUE(controller_.Start(&recorder_, &recorder_));
+    PRODUCT_INFO product;
+    product.productCode = L"PAVO_VIEWER";
+    product.url = L"http://127.0.0.1:1/download/never.exe";
+    controller_.PushCommand(std::make_shared<AgentCmdLogout>());
+    controller_.PushCommand(std::make_shared<AgentCmdInstallProduct>(product));
+    // This thread handles no message until the install's start is being
+    // sent: the logout's posted notices are queued before it by then.
+    const ULONGLONG deadline = ::GetTickCount64() + 20000;
+    while (!(HIWORD(::GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE)) {
+        const ULONGLONG now = ::GetTickCount64();
+        ASSERT_LT(now, deadline) << "the install's start was never sent";
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(deadline - now), QS_SENDMESSAGE);
+    }
+    ASSERT_TRUE(HIWORD(::GetQueueStatus(QS_POSTMESSAGE)) & QS_POSTMESSAGE) << "the logout's notices are not queued";
+    ASSERT_TRUE(WaitFor([&] { return recorder_.Count("complete") == 2; }));
+    const Notice* start = recorder_.Find("start", AgentCmdBase::kInstallProduct);
+    const Notice* complete = recorder_.Find("complete", AgentCmdBase::kInstallProduct);
+    ASSERT_NE(start, nullptr);
+    ASSERT_NE(complete, nullptr);
+    // Inside the sent message the worker still waits for the answer; a start
+    // run from a posted message comes after the worker has gone on.
+    EXPECT_TRUE(start->sent) << "the sent start ran the logout's posted notice instead";
+    EXPECT_TRUE(complete->sent);
+    EXPECT_EQ(complete->result, -1) << "the user's answer was never asked: the installer would have run";
+    EXPECT_TRUE(FileExists(marker)) << "a download would have emptied the folder";
+    // Posted notices keep their order.
+    const std::vector<Notice> notices = recorder_.Notices();
+    size_t logoutStart = notices.size(), logoutComplete = notices.size();
+    for (size_t i = 0; i < notices.size(); ++i) {
+        if (notices[i].type != AgentCmdBase::kLogout) continue;
+        (notices[i].what == "start" ? logoutStart : logoutComplete) = i;
+        EXPECT_FALSE(notices[i].sent) << notices[i].what;
+    }
+    EXPECT_LT(logoutStart, logoutComplete);
+    EXPECT_LT(logoutComplete, notices.size());
+}
+
+TEST_F(AgentControllerTest, StopDuringALoginLeavesNoSessionBehind)
+{
+    // The answer comes late enough for Stop to begin while the login runs.
+    ASSERT_TRUE(ServerAdmin(L"/admin/fault", R"({"path": "/agent/login", "delayMs": 600})"));
+    ASSERT_TRUE(controller_.Start(&recorder_, &recorder_));
+    controller_.PushCommand(std::make_shared<AgentCmdLogin>(L"tester", L"secret-pw"));
+    ASSERT_TRUE(WaitFor([&] { return recorder_.Count("start", AgentCmdBase::kLogin) == 1; }));
+    controller_.Stop();
+    ServerAdmin(L"/admin/reset", "{}");
+    EXPECT_FALSE(controller_.GetSessionManager().GetTimer().IsRunning())
+        << "the timer would log the next session out at its first tick";
+    EXPECT_FALSE(controller_.GetSessionManager().IsLoggedIn());
+    EXPECT_EQ(controller_.GetSessionManager().GetToken(), "");
+    EXPECT_EQ(controller_.GetSessionManager().GetTokenExpiry(), 0);
 }
 
 TEST_F(AgentControllerTest, AnAsynchronousCommandCannotBeCancelledAtItsStart)

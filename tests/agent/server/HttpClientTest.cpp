@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <json/json.h>
 
+#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -190,7 +191,7 @@ TEST_F(HttpClientTest, CharsetDecidesHowTheBodyIsDecoded)
     EXPECT_EQ(client->GetResponseBody().find(L"공지 제목"), std::wstring::npos);
 }
 
-TEST_F(HttpClientTest, BodyWithoutContentLengthIsAnEmptySuccess)
+TEST_F(HttpClientTest, BodyWithoutContentLengthIsReadToItsEnd)
 {
     for (const char* fault : {R"({"path": "/agent/login", "omitContentLength": true})",
                               R"({"path": "/agent/login", "chunked": true})"}) {
@@ -200,8 +201,11 @@ TEST_F(HttpClientTest, BodyWithoutContentLengthIsAnEmptySuccess)
             << fault << " error " << client.GetLastErrorCode();
         EXPECT_EQ(client.GetStatusCode(), L"200") << fault;
         EXPECT_EQ(client.GetContentLength(), 0u) << fault;
-        EXPECT_TRUE(client.GetResponseBody().empty()) << fault;
-        EXPECT_FALSE(client.GetResponseBytes()) << fault;
+        const Json::Value answer = ParseJson(client.GetResponseBody());
+        EXPECT_EQ(answer["resultCode"].asInt(), 200) << fault;
+        EXPECT_EQ(answer["resultList"]["token"].asString().size(), 32u) << fault;
+        ASSERT_TRUE(client.GetResponseBytes()) << fault;
+        EXPECT_EQ(client.GetResponseBytes()->back(), '\0') << fault;
     }
 }
 
@@ -228,11 +232,12 @@ TEST_F(HttpClientTest, ServerSlowerThanOneSecondTimesOut)
     EXPECT_PRED1(IsTimeoutCode, download.GetLastErrorCode());
 }
 
-TEST_F(HttpClientTest, DownloadsAppendAndNeedTheAnnouncedLength)
+TEST_F(HttpClientTest, DownloadsReplaceTheFileAndNeedTheAnnouncedLength)
 {
     const std::wstring folder = PavoTest::MakeTempDirectory(L"다운로드 folder");
     const std::wstring path = folder + L"sample.bin";
-    ASSERT_TRUE(PavoTest::WriteFileBytes(path, "EXISTING\n"));
+    // Longer than the download: none of it may survive behind the new bytes.
+    ASSERT_TRUE(PavoTest::WriteFileBytes(path, "EXISTING CONTENT OF AN EARLIER, LARGER INSTALLER FILE\n"));
 
     HttpClient client;
     client.SetUrl(Url(L"/download/sample.bin"));
@@ -240,7 +245,7 @@ TEST_F(HttpClientTest, DownloadsAppendAndNeedTheAnnouncedLength)
     ASSERT_TRUE(client.Request(L"GET")) << client.GetLastErrorCode();
     EXPECT_EQ(client.GetContentLength(), kSampleInstaller.size());
     EXPECT_TRUE(client.GetResponseBody().empty());
-    EXPECT_EQ(PavoTest::ReadFileBytes(path), "EXISTING\n" + kSampleInstaller);
+    EXPECT_EQ(PavoTest::ReadFileBytes(path), kSampleInstaller);
 
     // Without a Content-Length a download holding bytes cannot be judged complete.
     SetFault(R"({"path": "/download", "omitContentLength": true})");
@@ -361,5 +366,44 @@ TEST(HttpClientWireTest, BodyIsCutAtItsAnnouncedLengthAndMustReachIt)
         client.SetUrl(L"http://127.0.0.1:" + std::to_wstring(server.Port()) + L"/");
         EXPECT_FALSE(client.Request(L"GET"));
         EXPECT_NE(client.GetLastErrorCode(), 0u);
+    }
+}
+
+// Answers read into memory are capped; the announced length is not trusted.
+TEST(HttpClientWireTest, AnswersLargerThanTheCapAreRefused)
+{
+    const uint64_t over = HttpClient::kMaxBodyInMemory + 1;
+    {
+        // Announced beyond the cap: refused before anything is allocated.
+        RawHttpServer server("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(over) +
+                             "\r\nConnection: close\r\n\r\nabc");
+        HttpClient client;
+        client.SetUrl(L"http://127.0.0.1:" + std::to_wstring(server.Port()) + L"/");
+        EXPECT_FALSE(client.Request(L"GET"));
+        EXPECT_EQ(client.GetLastErrorCode(), static_cast<DWORD>(ERROR_FILE_TOO_LARGE));
+        EXPECT_FALSE(client.GetResponseBytes());
+    }
+    {
+        // Without a Content-Length the data itself is counted.
+        const std::string chunk(static_cast<size_t>(over), 'x');
+        char size[32];
+        std::snprintf(size, sizeof(size), "%llx", static_cast<unsigned long long>(chunk.size()));
+        RawHttpServer server("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n" +
+                             std::string(size) + "\r\n" + chunk + "\r\n0\r\n\r\n");
+        HttpClient client;
+        client.SetUrl(L"http://127.0.0.1:" + std::to_wstring(server.Port()) + L"/");
+        EXPECT_FALSE(client.Request(L"GET"));
+        EXPECT_EQ(client.GetLastErrorCode(), static_cast<DWORD>(ERROR_FILE_TOO_LARGE));
+        EXPECT_TRUE(client.GetResponseBody().empty());
+    }
+    {
+        // Up to the cap, the same answer is read whole.
+        const std::string body(static_cast<size_t>(HttpClient::kMaxBodyInMemory), 'y');
+        RawHttpServer server("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + body);
+        HttpClient client;
+        client.SetUrl(L"http://127.0.0.1:" + std::to_wstring(server.Port()) + L"/");
+        ASSERT_TRUE(client.Request(L"GET")) << client.GetLastErrorCode();
+        ASSERT_TRUE(client.GetResponseBytes());
+        EXPECT_EQ(client.GetResponseBytes()->size(), body.size() + 1);
     }
 }

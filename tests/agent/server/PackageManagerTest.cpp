@@ -1,4 +1,10 @@
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
+#include <winioctl.h>
+
+#include <cstring>
 
 #include <string>
 #include <vector>
@@ -253,4 +259,180 @@ TEST_F(PackageManagerTest, InstallAll)
     WriteInspection(R"({"PKG_A": []})", "{}");
     ASSERT_EQ(packages_.CheckProduct(products_), 0);
     EXPECT_EQ(packages_.InstallAllProduct(), 0);
+}
+
+TEST_F(PackageManagerTest, NothingIsInstalledOnTheStrengthOfAFailedCheck)
+{
+    // Before any check there are no installed states to go by.
+    EXPECT_EQ(packages_.InstallAllProduct(), -2);
+
+    // As after a restart: the list arrives, then the inspection file is missing.
+    LoginAs(L"check");
+    WriteInspection("-", kInstallerInfo);
+    ASSERT_EQ(packages_.CheckProduct(products_), -9006);
+    ASSERT_FALSE(packages_.GetProducts().empty()) << "the list did arrive";
+    EXPECT_EQ(packages_.InstallAllProduct(), -9006);
+    PRODUCT_INFO product{L"PKG_A", ServerTest::ServerUrl(L"/download/a~svc=PavoPkgTestA.exe"), false};
+    EXPECT_EQ(packages_.DownloadUrl(product), -9006);
+    EXPECT_FALSE(ServiceExists(L"PavoPkgTestA")) << "an installer ran";
+
+    WriteInspection("{\"PKG_A\": [", kInstallerInfo);
+    ASSERT_EQ(packages_.CheckProduct(products_), -2);
+    EXPECT_EQ(packages_.InstallAllProduct(), -2);
+    EXPECT_FALSE(ServiceExists(L"PavoPkgTestA"));
+
+    // A good check lets installations run again.
+    WriteInspection(kInspection, kInstallerInfo);
+    ASSERT_EQ(packages_.CheckProduct(products_), 0);
+    EXPECT_EQ(packages_.DownloadUrl(product), 0);
+    EXPECT_TRUE(ServiceExists(L"PavoPkgTestA"));
+}
+
+namespace {
+
+// The mount-point reparse data of a junction to `target` (an absolute path).
+bool MakeJunction(const std::wstring& link, const std::wstring& target, DWORD* error)
+{
+    if (!::CreateDirectoryW(link.c_str(), nullptr)) {
+        *error = ::GetLastError();
+        return false;
+    }
+    Lumen::ScopedHandle handle(::CreateFileW(link.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                             FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!handle) {
+        *error = ::GetLastError();
+        return false;
+    }
+    const std::wstring substitute = L"\\??\\" + target;
+    const USHORT substituteBytes = static_cast<USHORT>(substitute.size() * sizeof(wchar_t));
+    const USHORT printBytes = static_cast<USHORT>(target.size() * sizeof(wchar_t));
+    // Tag, length, reserved; then offsets and lengths of the two names, and
+    // the names, each with a terminating zero.
+    std::vector<BYTE> data(8 + 8 + substituteBytes + 2 + printBytes + 2, 0);
+    const auto put16 = [&](size_t at, USHORT value) { std::memcpy(&data[at], &value, sizeof(value)); };
+    const DWORD tag = IO_REPARSE_TAG_MOUNT_POINT;
+    std::memcpy(&data[0], &tag, sizeof(tag));
+    put16(4, static_cast<USHORT>(data.size() - 8));
+    put16(8, 0);
+    put16(10, substituteBytes);
+    put16(12, static_cast<USHORT>(substituteBytes + 2));
+    put16(14, printBytes);
+    std::memcpy(&data[16], substitute.data(), substituteBytes);
+    std::memcpy(&data[16 + substituteBytes + 2], target.data(), printBytes);
+    DWORD returned = 0;
+    if (!::DeviceIoControl(handle.Get(), FSCTL_SET_REPARSE_POINT, data.data(), static_cast<DWORD>(data.size()),
+                           nullptr, 0, &returned, nullptr)) {
+        *error = ::GetLastError();
+        handle.Reset();
+        ::RemoveDirectoryW(link.c_str());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+TEST_F(PackageManagerTest, PlantedJunctionsAreRemovedNeverFollowed)
+{
+    LoginAs(L"check");
+    ASSERT_EQ(packages_.CheckProduct(products_), 0);
+    const std::wstring folder = PackageManager::DownloadDirectory();
+    const std::wstring victim = PavoTest::MakeTempDirectory(L"victim");
+    ASSERT_TRUE(PavoTest::WriteFileBytes(victim + L"precious.txt", "keep"));
+    const std::wstring target = victim.substr(0, victim.size() - 1);
+    const PRODUCT_INFO product{L"PKG_FREE", ServerTest::ServerUrl(L"/download/b~svc=PavoPkgTestB.exe"), false};
+
+    // A junction inside the download folder.
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    DWORD error = 0;
+    if (!MakeJunction(folder + L"\\planted", target, &error))
+        GTEST_SKIP() << "this system cannot create junctions (FSCTL_SET_REPARSE_POINT error " << error << ")";
+    ASSERT_EQ(packages_.DownloadUrl(product), 0);
+    EXPECT_TRUE(PavoTest::FileExists(victim + L"precious.txt")) << "the junction's target was emptied";
+    EXPECT_EQ(::GetFileAttributesW((folder + L"\\planted").c_str()), INVALID_FILE_ATTRIBUTES);
+
+    // The download folder itself replaced by a junction.
+    packages_.DownloadUrl(PRODUCT_INFO{L"PKG_FREE", L"http://127.0.0.1:1/x.exe", false});
+    ::RemoveDirectoryW(folder.c_str());
+    ASSERT_TRUE(MakeJunction(folder, target, &error)) << error;
+    ASSERT_EQ(packages_.DownloadUrl(product), 0);
+    EXPECT_TRUE(PavoTest::FileExists(victim + L"precious.txt")) << "the junction's target was emptied";
+    EXPECT_FALSE(PavoTest::FileExists(victim + L"b~svc=PavoPkgTestB.exe")) << "downloaded through the junction";
+}
+
+namespace {
+
+// Whether a folder made with an explicit DACL reads it back (Wine keeps file
+// security only where the file system holds extended attributes).
+bool FoldersKeepTheirDacl(const std::wstring& scratch)
+{
+    PSECURITY_DESCRIPTOR made = nullptr;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;FA;;;SY)", SDDL_REVISION_1, &made, nullptr))
+        return false;
+    SECURITY_ATTRIBUTES attributes = {sizeof(attributes), made, FALSE};
+    const bool created = ::CreateDirectoryW(scratch.c_str(), &attributes) != FALSE;
+    ::LocalFree(made);
+    if (!created) return false;
+    PSECURITY_DESCRIPTOR read = nullptr;
+    PACL dacl = nullptr;
+    if (::GetNamedSecurityInfoW(scratch.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
+                                nullptr, &read) != ERROR_SUCCESS)
+        return false;
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    const bool kept = ::GetSecurityDescriptorControl(read, &control, &revision) && (control & SE_DACL_PROTECTED) &&
+                      dacl != nullptr && dacl->AceCount == 1;
+    ::LocalFree(read);
+    return kept;
+}
+
+}  // namespace
+
+TEST_F(PackageManagerTest, TheDownloadFolderIsForAdministratorsOnly)
+{
+    LoginAs(L"check");
+    ASSERT_EQ(packages_.CheckProduct(products_), 0);
+    ASSERT_EQ(packages_.DownloadUrl(Product(L"PKG_FREE")), 0);
+    const std::wstring folder = PackageManager::DownloadDirectory();
+
+    // A name that is already taken (a folder that could not be deleted, or
+    // one planted meanwhile) is not used.
+    Lumen::ScopedHandle busy(::CreateFileW((folder + L"\\busy.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                           FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(busy);
+    EXPECT_EQ(packages_.DownloadUrl(Product(L"PKG_FREE")), -2);
+    EXPECT_FALSE(PavoTest::FileExists(folder + L"\\b~svc=PavoPkgTestB.exe"));
+    busy.Reset();
+    ASSERT_EQ(packages_.DownloadUrl(Product(L"PKG_FREE")), 0);
+
+    if (!FoldersKeepTheirDacl(PavoTest::MakeTempDirectory(L"dacl") + L"probe"))
+        GTEST_SKIP() << "this file system does not keep folder DACLs (Wine without extended attributes)";
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_EQ(::GetNamedSecurityInfoW(folder.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                      &dacl, nullptr, &descriptor),
+              static_cast<DWORD>(ERROR_SUCCESS));
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    ASSERT_TRUE(::GetSecurityDescriptorControl(descriptor, &control, &revision));
+    std::vector<std::wstring> trustees;
+    bool allFullControl = dacl != nullptr;
+    for (DWORD i = 0; dacl != nullptr && i < dacl->AceCount; ++i) {
+        ACCESS_ALLOWED_ACE* ace = nullptr;
+        if (!::GetAce(dacl, i, reinterpret_cast<void**>(&ace))) continue;
+        if (ace->Header.AceType != ACCESS_ALLOWED_ACE_TYPE) {
+            allFullControl = false;
+            continue;
+        }
+        LPWSTR sid = nullptr;
+        if (::ConvertSidToStringSidW(&ace->SidStart, &sid)) {
+            trustees.push_back(sid);
+            ::LocalFree(sid);
+        }
+        allFullControl = allFullControl && (ace->Mask & FILE_ALL_ACCESS) == FILE_ALL_ACCESS;
+    }
+    ::LocalFree(descriptor);
+    EXPECT_TRUE(control & SE_DACL_PROTECTED) << "nothing is inherited from the temporary folder";
+    EXPECT_EQ(trustees, (std::vector<std::wstring>{L"S-1-5-18", L"S-1-5-32-544"}));
+    EXPECT_TRUE(allFullControl);
 }

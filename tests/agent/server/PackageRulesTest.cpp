@@ -41,8 +41,6 @@ TEST(PackageRulesTest, LicenseAnswers)
         {std::string(R"({"resultCode": 200, "resultList": {"license": [{"type": "A"}], )") + kInfo + "}}", -9000},
         {std::string(R"({"resultCode": 200, "resultList": {"license": [{"type": 7, "url": "u"}], )") + kInfo + "}}",
          -9000},
-        {R"({"resultCode": 200, "resultList": {"license": [{"type": "A", "url": "u"}], "info": {"customerId": "C"}}})",
-         -9000},
         {R"({"resultCode": 200, "resultList": []})", -9000},
     };
     for (const Case& c : cases) {
@@ -63,6 +61,19 @@ TEST(PackageRulesTest, LicenseAnswers)
     EXPECT_FALSE(data.products[1].installed);
     EXPECT_EQ(data.customerName, L"고객");
     EXPECT_EQ(data.coNm, L"ACME");
+
+    // Customer fields that are missing or not text are empty text, not a fault.
+    for (const char* info : {R"({"customerId": "C"})", R"({"customerId": "C", "customerName": 7, "co_nm": null})"}) {
+        LicenseData partial;
+        const std::string answer =
+            std::string(R"({"resultCode": 200, "resultList": {"license": [{"type": "A", "url": "u"}], "info": )") +
+            info + "}}";
+        ASSERT_EQ(ParseLicense(answer, &partial), 0) << info;
+        EXPECT_EQ(partial.products.size(), 1u);
+        EXPECT_EQ(partial.customerId, L"C");
+        EXPECT_EQ(partial.customerName, L"");
+        EXPECT_EQ(partial.coNm, L"");
+    }
 
     EXPECT_EQ(ParseLicenseStatus(R"({"resultCode": 200, "resultList": {}})"), 0);
     EXPECT_EQ(ParseLicenseStatus(R"({"resultCode": 409})"), -9005);
@@ -178,8 +189,11 @@ TEST(PackageRulesTest, ResultCodesAndSessionAnswers)
     const int64_t when = SessionManager::ParseLocalTime("2030-06-15 13:45:10");
     ASSERT_GT(when, 0);
     EXPECT_EQ(SessionManager::FormatLocalTime(when), "2030-06-15 13:45:10");
-    for (const char* bad : {"2030-06-15T13:45:10", "2030-06-15", "2030-13-01 00:00:00", "", "2030-06-15 13:45:10Z"})
+    for (const char* bad : {"2030-06-15T13:45:10", "2030-06-15", "2030-13-01 00:00:00", ""})
         EXPECT_EQ(SessionManager::ParseLocalTime(bad), -1) << bad;
+    // Only the leading date and time count.
+    EXPECT_EQ(SessionManager::ParseLocalTime("2030-06-15 13:45:10Z"), when);
+    EXPECT_EQ(SessionManager::ParseLocalTime("2030-06-15 13:45:10.000"), when);
 
     bool hasNotice = true;
     NOTICE_INFO notice;

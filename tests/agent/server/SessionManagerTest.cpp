@@ -1,12 +1,19 @@
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <mmsystem.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "ConfigManager.h"
+#include "Lumen/LogManager.h"
+#include "Lumen/StringUtils.h"
 #include "ServerTestSupport.h"
 #include "SessionManager.h"
+#include "TestSupport.h"
 
 namespace {
 
@@ -123,6 +130,123 @@ TEST_F(SessionManagerTest, IncompleteOrOddAnswers)
     // An expiry in another form counts as already past.
     ASSERT_EQ(session_.ParsingResponseLoginAndRecertification(TokenAnswer("third", "01/01/2031 00:00"), false), 0);
     EXPECT_LT(session_.GetTokenExpiry(), 0);
+
+    // What follows the leading date and time (fractions, a zone letter) is
+    // ignored: such an expiry is not taken for one already past.
+    const int64_t plain = SessionManager::ParseLocalTime("2031-01-01 00:00:00");
+    ASSERT_GT(plain, 0);
+    for (const char* expiry : {"2031-01-01 00:00:00.000", "2031-01-01 00:00:00Z", "2031-01-01 00:00:00 KST"}) {
+        ASSERT_EQ(session_.ParsingResponseLoginAndRecertification(TokenAnswer("fourth", expiry), false), 0);
+        EXPECT_EQ(session_.GetTokenExpiry(), plain) << expiry;
+    }
+
+    // Forgetting the session forgets its expiry as well.
+    session_.Reset();
+    EXPECT_EQ(session_.GetTokenExpiry(), 0);
+    EXPECT_FALSE(session_.IsLoggedIn());
+}
+
+TEST(SessionManagerTimeTest, DaylightSavingIsTheRuntimesToDecide)
+{
+    // The C runtime reads TZ at its first use of the zone (Windows and Wine
+    // alike), so the check runs in a fresh copy of this program that has
+    // TZ from the start: Pacific time, with daylight saving from March to
+    // November.
+    wchar_t child[8] = {};
+    if (::GetEnvironmentVariableW(L"PAVO_TZ_CHILD", child, 8) == 0) {
+        wchar_t self[MAX_PATH * 2] = {};
+        ASSERT_GT(::GetModuleFileNameW(nullptr, self, MAX_PATH * 2), 0u);
+        ::SetEnvironmentVariableW(L"TZ", L"PST8PDT");
+        ::SetEnvironmentVariableW(L"PAVO_TZ_CHILD", L"1");
+        DWORD code = 1;
+        const bool ended = PavoTest::RunAndWait(
+            L"\"" + std::wstring(self) + L"\" --gtest_filter=SessionManagerTimeTest.*", 60000, &code);
+        ::SetEnvironmentVariableW(L"TZ", nullptr);
+        ::SetEnvironmentVariableW(L"PAVO_TZ_CHILD", nullptr);
+        ASSERT_TRUE(ended);
+        EXPECT_EQ(code, 0u) << "see the run under TZ=PST8PDT above";
+        return;
+    }
+    std::tm summer = {};
+    summer.tm_year = 2031 - 1900;
+    summer.tm_mon = 6;  // July
+    summer.tm_mday = 1;
+    summer.tm_hour = 12;
+    std::tm winter = summer;
+    winter.tm_mon = 0;  // January
+    // 12:00 PDT is 19:00 UTC; 12:00 PST is 20:00 UTC.
+    const int64_t summerUtc = static_cast<int64_t>(_mkgmtime(&summer)) + 7 * 3600;
+    const int64_t winterUtc = static_cast<int64_t>(_mkgmtime(&winter)) + 8 * 3600;
+    EXPECT_EQ(SessionManager::ParseLocalTime("2031-07-01 12:00:00"), summerUtc)
+        << "an hour late: the token would expire before its renewal";
+    EXPECT_EQ(SessionManager::ParseLocalTime("2031-01-01 12:00:00"), winterUtc);
+}
+
+TEST_F(SessionManagerTest, AnswersWithoutContentLengthLogIn)
+{
+    // Servers behind a reverse proxy answer chunked or end with the connection.
+    for (const char* fault : {R"({"path": "/agent/login", "chunked": true})",
+                              R"({"path": "/agent/login", "omitContentLength": true})"}) {
+        ASSERT_TRUE(ServerTest::Admin(L"/admin/fault", fault));
+        EXPECT_EQ(session_.Login(L"tester", L"secret-pw"), 0) << fault;
+        EXPECT_EQ(session_.GetToken().size(), 32u) << fault;
+        session_.GetTimer().Stop();
+        session_.Reset();
+        ASSERT_TRUE(session_.Initialize(&handler_));
+    }
+}
+
+TEST_F(SessionManagerTest, HeartbeatAnswersWithoutANotice)
+{
+    bool hasNotice = true;
+    NOTICE_INFO notice;
+    for (const char* answer : {R"({"resultCode": 200, "resultList": null})", R"({"resultCode": 200, "resultList": {}})",
+                               R"({"resultCode": 200, "resultList": {"notice": null}})"}) {
+        hasNotice = true;
+        EXPECT_EQ(SessionManager::ParseHealthCheckResponse(answer, &hasNotice, &notice), 0) << answer;
+        EXPECT_FALSE(hasNotice) << answer;
+    }
+    EXPECT_EQ(SessionManager::ParseHealthCheckResponse(R"({"resultCode": 200})", &hasNotice, &notice), -9000);
+    EXPECT_EQ(SessionManager::ParseHealthCheckResponse(R"({"resultCode": 200, "resultList": 5})", &hasNotice, &notice),
+              -9000);
+}
+
+TEST_F(SessionManagerTest, TokensInUnreadableAnswersNeverReachTheLog)
+{
+    Lumen::LogManager::GetInstance()->Initialize(Lumen::LogProcessKind::Agent);
+    std::wstring log = Lumen::Utf8ToWide(Lumen::LogManager::GetInstance()->GetImpl()->GetLogFilePath());
+    log = log.substr(0, log.rfind(L".log")) + L"_" + PavoTest::TodayForLogName() + L".log";
+    const size_t before = PavoTest::ReadFileBytes(log).size();
+    // A token without its expiry: refused, and the body is logged.
+    ASSERT_TRUE(ServerTest::Admin(L"/admin/fault", R"({"path": "/agent/login", "omitMember": "tokenExpTime"})"));
+    EXPECT_EQ(session_.Login(L"tester", L"secret-pw"), -9000);
+    const std::string written = PavoTest::ReadFileBytes(log).substr(before);
+    Lumen::LogManager::GetInstance()->Release();
+    EXPECT_NE(written.find(R"({"resultCode":200,"resultList":{"token":"***"}})"), std::string::npos) << written;
+    // No 32-character token is left anywhere in what was written.
+    for (size_t at = written.find("\"token\":\""); at != std::string::npos; at = written.find("\"token\":\"", at + 1))
+        EXPECT_EQ(written.compare(at + 9, 4, "***\""), 0) << written;
+}
+
+TEST_F(SessionManagerTest, ALoginWithoutItsTimerFails)
+{
+    // The multimedia timer has a fixed number of slots (16 in Wine): taken
+    // all, the session's timer cannot start.
+    std::vector<UINT> taken;
+    for (int i = 0; i < 64; ++i) {
+        const UINT id = ::timeSetEvent(60000, 0, [](UINT, UINT, DWORD_PTR, DWORD_PTR, DWORD_PTR) {}, 0, TIME_PERIODIC);
+        if (id == 0) break;
+        taken.push_back(id);
+    }
+    const bool exhausted = !taken.empty() && taken.size() < 64;
+    int result = 0;
+    if (exhausted) result = session_.Login(L"tester", L"secret-pw");
+    for (UINT id : taken) ::timeKillEvent(id);
+    if (!exhausted) GTEST_SKIP() << "this system's multimedia timer has no small limit to exhaust";
+    EXPECT_EQ(result, -2);
+    EXPECT_FALSE(session_.IsLoggedIn());
+    EXPECT_FALSE(session_.GetTimer().IsRunning());
+    EXPECT_EQ(session_.GetToken(), "");
 }
 
 TEST_F(SessionManagerTest, UpdateStepHeartbeatAndLoss)

@@ -8,7 +8,10 @@ bool FaultPlan::Parse(const Json::Value& value, Fault* fault)
     const Json::Value delay = value.get("delayMs", 0);
     const Json::Value code = value.get("resultCode", Json::Value());
     const Json::Value contentType = value.get("contentType", "");
-    if (!delay.isIntegral() || !(code.isNull() || code.isIntegral()) || !contentType.isString()) return false;
+    const Json::Value omitMember = value.get("omitMember", "");
+    if (!delay.isIntegral() || !(code.isNull() || code.isIntegral()) || !contentType.isString() ||
+        !omitMember.isString())
+        return false;
     for (const char* flag : {"malformedJson", "omitContentLength", "chunked"})
         if (!value.get(flag, false).isBool()) return false;
     fault->delayMs = delay.asInt();
@@ -17,6 +20,7 @@ bool FaultPlan::Parse(const Json::Value& value, Fault* fault)
     fault->omitContentLength = value.get("omitContentLength", false).asBool();
     fault->chunked = value.get("chunked", false).asBool();
     fault->contentType = contentType.asString();
+    fault->omitMember = omitMember.asString();
     return true;
 }
 

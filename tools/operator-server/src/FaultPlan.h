@@ -17,6 +17,7 @@ struct Fault {
     bool omitContentLength = false;  // no Content-Length; the body ends when the connection closes
     bool chunked = false;            // Transfer-Encoding: chunked
     std::string contentType;         // replaces the Content-Type header when not empty
+    std::string omitMember;          // this member of "resultList" is left out when not empty
 };
 
 // Faults by request path; "*" applies to every path without its own entry.
@@ -24,7 +25,8 @@ struct Fault {
 class FaultPlan {
 public:
     // {"PATH": {"delayMs": 1500, "resultCode": 500, "malformedJson": true,
-    //           "omitContentLength": true, "chunked": true, "contentType": "..."}}
+    //           "omitContentLength": true, "chunked": true, "contentType": "...",
+    //           "omitMember": "tokenExpTime"}}
     // False, with the plan unchanged, when a member has the wrong type.
     bool Load(const Json::Value& faults);
     // One entry: the fault object with a "path" member.

@@ -203,6 +203,7 @@ void OperatorServer::Answer(const httplib::Request& request, httplib::Response& 
     const Fault fault = faults_.For(faultKey);
     Delay(fault);
     if (fault.resultCode) answer["resultCode"] = *fault.resultCode;
+    if (!fault.omitMember.empty() && answer["resultList"].isObject()) answer["resultList"].removeMember(fault.omitMember);
     const std::string text = fault.malformedJson ? std::string(kMalformedJson) : ToJsonText(answer);
     SendText(response, fault, text, fault.contentType.empty() ? kJsonType : fault.contentType);
     (void)request;
@@ -253,6 +254,11 @@ void OperatorServer::HandleAdminFault(const httplib::Request& request, httplib::
 void OperatorServer::Route()
 {
     httplib::Server& s = *server_;
+    // One request per connection: the agent opens a connection per exchange
+    // anyway, and an answer without a Content-Length ("omitContentLength")
+    // ends only when its connection closes, which the library would
+    // otherwise put off until its keep-alive time-out.
+    s.set_keep_alive_max_count(1);
     s.set_logger([](const httplib::Request& request, const httplib::Response& response) {
         std::printf("%s %s %s %s -> %d\n", Now().c_str(), request.remote_addr.c_str(), request.method.c_str(),
                     request.path.c_str(), response.status);

@@ -1,6 +1,7 @@
 #include "OperatorState.h"
 
 #include <algorithm>
+#include <iterator>
 #include <random>
 
 namespace PavoOperator {
@@ -59,8 +60,25 @@ Json::Value OperatorState::Answer(int resultCode, Json::Value resultList)
     return answer;
 }
 
+void OperatorState::PruneSessions()
+{
+    const std::time_t now = clock_();
+    for (auto it = sessions_.begin(); it != sessions_.end();) {
+        const Session& session = it->second;
+        const bool gone = session.replaced ? session.expiry <= now : session.expiry + kExpiredRenewalSeconds <= now;
+        it = gone ? sessions_.erase(it) : std::next(it);
+    }
+}
+
+size_t OperatorState::SessionCount() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return sessions_.size();
+}
+
 Json::Value OperatorState::IssueToken(const std::string& userId, std::time_t notBefore)
 {
+    PruneSessions();
     Session session;
     session.userId = userId;
     // A renewal always moves the expiry forward, even within the same second.
@@ -110,13 +128,18 @@ Json::Value OperatorState::RenewToken(const std::string& token, const std::strin
 {
     std::lock_guard<std::mutex> guard(lock_);
     if (token.empty() || password.empty()) return Answer(kBadRequest);
-    // An expired token may still be renewed: agents renew shortly before or after expiry.
+    // An expired token may still be renewed for a while: agents renew shortly
+    // before or after expiry.
+    PruneSessions();
     const auto it = sessions_.find(token);
     if (it == sessions_.end()) return Answer(kBadToken);
     const Session old = it->second;
     const auto account = accounts_.find(old.userId);
     if (account == accounts_.end() || account->second.password != password) return Answer(kWrongPassword);
-    sessions_.erase(it);
+    // The old token stays valid for a short grace period, as a request sent
+    // with it just before the renewal may still be on its way.
+    it->second.replaced = true;
+    it->second.expiry = std::min(it->second.expiry, clock_() + kRenewalGraceSeconds);
     return IssueToken(old.userId, old.expiry);
 }
 

@@ -20,6 +20,11 @@ constexpr int kLocked = 408;         // five wrong entries in a row
 constexpr int kServerError = 500;    // the data file is inconsistent
 
 constexpr int kMaxWrongEntries = 5;
+// A renewed token stays valid this long: a request already under way with it
+// still gets its answer.
+constexpr std::time_t kRenewalGraceSeconds = 30;
+// An expired token may still be renewed this long; then it is forgotten.
+constexpr std::time_t kExpiredRenewalSeconds = 3600;
 
 // Accounts, tokens, licences and reported states of the reference server.
 // Every answer is a JSON document {"resultCode": N, "resultList": {...}}.
@@ -36,6 +41,9 @@ public:
     Json::Value RenewToken(const std::string& token, const std::string& password);
     Json::Value License(const std::string& token);
     Json::Value LicenseStatus(const std::string& token, const std::string& licenseList);
+
+    // Tokens currently known (valid, in their grace, or still renewable).
+    size_t SessionCount() const;
 
     // {"users": {"ID": {"PRODUCT": "installed" | "uninstalled", ...}, ...}}
     Json::Value Status() const;
@@ -62,12 +70,15 @@ private:
     struct Session {
         std::string userId;
         std::time_t expiry = 0;
+        bool replaced = false;  // renewed: valid only until its grace ends
     };
 
     static Json::Value Answer(int resultCode, Json::Value resultList = Json::Value(Json::objectValue));
     Json::Value IssueToken(const std::string& userId, std::time_t notBefore);
     // The session of a valid, unexpired token; none otherwise.
     std::optional<Session> ValidSession(const std::string& token) const;
+    // Forgets renewed tokens whose grace has ended and tokens too long expired.
+    void PruneSessions();
 
     mutable std::mutex lock_;
     Json::Value customers_;

@@ -67,15 +67,35 @@ TEST_F(OperatorStateTest, TokensExpireAndRenewalsMoveTheExpiryForward)
     const Json::Value renewed = state_.RenewToken(token, "demo1234");
     ASSERT_EQ(renewed["resultCode"].asInt(), 200);
     EXPECT_EQ(renewed["resultList"]["tokenExpTime"].asString(), OperatorState::FormatLocalTime(now_ + 601));
-    // The old token is gone once renewed.
-    EXPECT_EQ(state_.HealthCheck(token)["resultCode"].asInt(), kBadToken);
-
     const std::string current = renewed["resultList"]["token"].asString();
     EXPECT_EQ(state_.HealthCheck(current)["resultCode"].asInt(), 200);
     now_ += 601;
     EXPECT_EQ(state_.HealthCheck(current)["resultCode"].asInt(), kBadToken);
     // Expired tokens may still be renewed.
     EXPECT_EQ(state_.RenewToken(current, "demo1234")["resultCode"].asInt(), 200);
+}
+
+TEST_F(OperatorStateTest, ARenewedTokenServesOutItsGracePeriodAndIsThenForgotten)
+{
+    const std::string token = LoginToken();
+    const std::string renewed = state_.RenewToken(token, "demo1234")["resultList"]["token"].asString();
+    ASSERT_FALSE(renewed.empty());
+    // A request already on its way with the old token still gets its answer.
+    now_ += kRenewalGraceSeconds - 1;
+    EXPECT_EQ(state_.HealthCheck(token)["resultCode"].asInt(), 200);
+    EXPECT_EQ(state_.License(token)["resultCode"].asInt(), 200);
+    EXPECT_EQ(state_.SessionCount(), 2u);
+    now_ += 1;
+    EXPECT_EQ(state_.HealthCheck(token)["resultCode"].asInt(), kBadToken);
+    EXPECT_EQ(state_.RenewToken(token, "demo1234")["resultCode"].asInt(), kBadToken);
+    EXPECT_EQ(state_.SessionCount(), 1u) << "the replaced token is pruned";
+    EXPECT_EQ(state_.HealthCheck(renewed)["resultCode"].asInt(), 200);
+
+    // A token expired for longer than it may be renewed is forgotten as well.
+    now_ += 600 + kExpiredRenewalSeconds;
+    LoginToken();
+    EXPECT_EQ(state_.SessionCount(), 1u);
+    EXPECT_EQ(state_.RenewToken(renewed, "demo1234")["resultCode"].asInt(), kBadToken);
 }
 
 TEST_F(OperatorStateTest, ExpireTokensEndsEverySession)
