@@ -27,6 +27,7 @@ packages=(
     g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
     wine wine64 xvfb xauth x11-utils
     libcpp-httplib-dev libjsoncpp-dev libssl-dev libgtest-dev openssl curl
+    fonts-nanum
 )
 missing=()
 for p in "${packages[@]}"; do
