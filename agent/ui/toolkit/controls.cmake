@@ -17,8 +17,16 @@ target_sources(PavoUiToolkit PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/src/ImageButton.cpp
     ${CMAKE_CURRENT_LIST_DIR}/src/ImageLoader.cpp
     ${CMAKE_CURRENT_LIST_DIR}/src/ParentBackground.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/src/SkinAnimatedGif.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/src/SkinButton.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/src/SkinCustomHtmlCtrl.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/src/SkinCustomWindowList.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/src/SkinEditWithClear.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/src/SkinHelper.cpp
     ${CMAKE_CURRENT_LIST_DIR}/src/SkinImage.cpp
     ${CMAKE_CURRENT_LIST_DIR}/src/SkinKeys.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/src/SkinLinkCtrl.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/src/SkinStatic.cpp
     ${CMAKE_CURRENT_LIST_DIR}/src/StaticEx.cpp
     ${CMAKE_CURRENT_LIST_DIR}/src/ToolTipHelper.cpp
     ${CMAKE_CURRENT_LIST_DIR}/src/WindowListLayout.cpp

@@ -8,6 +8,7 @@
 
 namespace Lumen {
 
+class FontHelper;
 class SkinImage;
 class SkinManager;
 
@@ -56,6 +57,10 @@ public:
     // The face to use for a skin's "font_face": the face itself when a font
     // family of that name is installed, otherwise the skin's default face.
     static std::wstring ResolveFontFace(SkinManager* skin, const std::wstring& face);
+    // The font keys "text_bold", "text_underline", "font_face" and
+    // "font_size": after each one present the font is rebuilt from the
+    // current one with that change and sent to the window.
+    static void ApplyFontKeys(SkinManager* skin, const Json::Value& entry, FontHelper* font);
 };
 
 }  // namespace Lumen
