@@ -47,7 +47,11 @@ protected:
     // Every message of the bound window. The default passes it on.
     virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
     // The processing the window had before it was bound (its class's).
-    LRESULT DefaultProc(UINT message, WPARAM wParam, LPARAM lParam);
+    virtual LRESULT DefaultProc(UINT message, WPARAM wParam, LPARAM lParam);
+    // For windows whose procedure is ours from the start (dialogs): binds
+    // without a subclass. UnbindHandle ends it (at WM_NCDESTROY).
+    bool BindHandle(HWND hwnd);
+    void UnbindHandle();
     // Called after the window's last message; the object may delete itself.
     virtual void OnFinalMessage() {}
     // Called once the window is bound, by Create and Subclass alike.
@@ -60,6 +64,7 @@ private:
     bool Bind(HWND hwnd);
 
     HWND hwnd_ = nullptr;
+    bool subclassed_ = false;
 };
 
 // Registers a window class by name once per process, so that dialog

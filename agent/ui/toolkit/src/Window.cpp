@@ -57,7 +57,21 @@ bool Window::Bind(HWND hwnd)
         return false;
     }
     hwnd_ = hwnd;
+    subclassed_ = true;
     return true;
+}
+
+bool Window::BindHandle(HWND hwnd)
+{
+    if (hwnd == nullptr || hwnd_ != nullptr || !::SetPropW(hwnd, kObjectProperty, this)) return false;
+    hwnd_ = hwnd;
+    subclassed_ = false;
+    return true;
+}
+
+void Window::UnbindHandle()
+{
+    Detach();
 }
 
 bool Window::Subclass(HWND hwnd)
@@ -76,9 +90,10 @@ bool Window::SubclassDlgItem(int id, HWND parent)
 void Window::Detach()
 {
     if (hwnd_ == nullptr) return;
-    ::RemoveWindowSubclass(hwnd_, SubclassProc, kSubclassId);
+    if (subclassed_) ::RemoveWindowSubclass(hwnd_, SubclassProc, kSubclassId);
     ::RemovePropW(hwnd_, kObjectProperty);
     hwnd_ = nullptr;
+    subclassed_ = false;
 }
 
 void Window::DestroyWindow()
@@ -125,6 +140,7 @@ LRESULT Window::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 
 LRESULT Window::DefaultProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (!subclassed_) return ::DefWindowProcW(hwnd_, message, wParam, lParam);
     return ::DefSubclassProc(hwnd_, message, wParam, lParam);
 }
 
@@ -147,6 +163,7 @@ LRESULT CALLBACK Window::SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LP
         ::RemovePropW(hwnd, kObjectProperty);
         if (self->hwnd_ == hwnd) {
             self->hwnd_ = nullptr;
+            self->subclassed_ = false;
             try {
                 self->OnFinalMessage();
             } catch (...) {
