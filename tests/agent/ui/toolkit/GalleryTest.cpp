@@ -66,6 +66,7 @@ bool Draw(const std::wstring& path, int w, int h, bool alpha, const std::functio
     {
         Gdiplus::Graphics g(&bitmap);
         g.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
+        g.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);  // pixel x spans x .. x + 1
         g.Clear(alpha ? Gdiplus::Color(0, 0, 0, 0) : Argb(0xFFFFFF));
         paint(g);
     }
