@@ -86,7 +86,9 @@ bool DrawButtonStrip(const std::wstring& path, const unsigned fills[4], const un
     return Draw(path, w * 4, h, true, [&](Gdiplus::Graphics& g) {
         for (int i = 0; i < 4; ++i) {
             Gdiplus::GraphicsPath shape;
-            RoundRect(&shape, i * w + 0.5f, 0.5f, w - 1.0f, h - 1.0f, 4.0f);
+            // One pixel inside the frame on every side: rasterisers may round
+            // half-pixel edges either way, and no frame may reach its neighbour.
+            RoundRect(&shape, i * w + 1.5f, 1.5f, w - 3.0f, h - 3.0f, 4.0f);
             Gdiplus::SolidBrush fill(Argb(fills[i]));
             g.FillPath(&fill, &shape);
             Gdiplus::Pen pen(Argb(borders[i]), 1.0f);
