@@ -1,8 +1,6 @@
 #include "GalleryDialog.h"
 
 #include "GalleryIds.h"
-#include "Lumen/DebugOutput.h"
-#include "Lumen/StringUtils.h"
 
 using namespace Lumen;
 
@@ -15,56 +13,35 @@ const wchar_t kNotice[] =
 
 }  // namespace
 
-GalleryDialog::GalleryDialog(SkinManager* skin)
-    : Dialog(IDD_GALLERY), skin_(skin), background_(::GetSysColorBrush(COLOR_WINDOW))
-{
-}
+GalleryDialog::GalleryDialog() : SkinDialog(IDD_GALLERY) {}
 
 BOOL GalleryDialog::OnInitDialog()
 {
+    // The controls are bound before the skinned dialog looks for them.
     HWND hwnd = GetHwnd();
     for (int id : {IDC_TITLE, IDC_LABEL_PICTURES, IDC_LABEL_BUTTONS, IDC_LABEL_FIELDS, IDC_LABEL_LIST,
                    IDC_LABEL_HTML, IDC_ALPHA_PICTURE, IDC_OPAQUE_PICTURE}) {
         auto control = std::make_unique<SkinStatic>();
-        if (control->SubclassDlgItem(id, hwnd)) helpers_[id] = control.get();
+        control->SubclassDlgItem(id, hwnd);
         statics_.push_back(std::move(control));
     }
     for (int id : {IDC_BUTTON_NORMAL, IDC_BUTTON_HOVER, IDC_BUTTON_PRESSED, IDC_BUTTON_DISABLED, IDC_CHECK}) {
         auto control = std::make_unique<SkinButton>();
-        if (control->SubclassDlgItem(id, hwnd)) helpers_[id] = control.get();
+        control->SubclassDlgItem(id, hwnd);
         buttons_.push_back(std::move(control));
     }
-    if (link_.SubclassDlgItem(IDC_LINK, hwnd)) helpers_[IDC_LINK] = &link_;
-    if (edit_.SubclassDlgItem(IDC_EDIT, hwnd)) helpers_[IDC_EDIT] = &edit_;
-    if (editHint_.SubclassDlgItem(IDC_EDIT_HINT, hwnd)) helpers_[IDC_EDIT_HINT] = &editHint_;
-    if (list_.SubclassDlgItem(IDC_LIST, hwnd)) helpers_[IDC_LIST] = &list_;
-    if (html_.SubclassDlgItem(IDC_HTML, hwnd)) helpers_[IDC_HTML] = &html_;
-    if (spinner_.CreateControl(RECT{0, 0, 40, 40}, hwnd, IDC_SPINNER)) helpers_[IDC_SPINNER] = &spinner_;
+    link_.SubclassDlgItem(IDC_LINK, hwnd);
+    edit_.SubclassDlgItem(IDC_EDIT, hwnd);
+    editHint_.SubclassDlgItem(IDC_EDIT_HINT, hwnd);
+    list_.SubclassDlgItem(IDC_LIST, hwnd);
+    html_.SubclassDlgItem(IDC_HTML, hwnd);
+    spinner_.CreateControl(RECT{0, 0, 40, 40}, hwnd, IDC_SPINNER);
 
-    // Skinned controls start hidden; their entries show them.
-    for (auto& entry : helpers_) ::ShowWindow(entry.second->GetSkinHwnd(), SW_HIDE);
-    ApplySkin();
-
+    const BOOL result = SkinDialog::OnInitDialog();
     FillList();
     html_.SetHtml(L"<html> <head> " + html_.GetStyleBlock() + L" </head> <body> " + kNotice + L" </body> </html>");
     spinner_.Play(80);
-    return TRUE;
-}
-
-void GalleryDialog::ApplySkin()
-{
-    Json::Value entries;
-    if (skin_ == nullptr || !skin_->LoadSkin(IDD_GALLERY, entries)) {
-        OutputDebugMessage(L"gallery : no skin description");
-        return;
-    }
-    for (const auto& entry : entries) {
-        if (!entry.isObject() || !entry["id"].isString()) continue;
-        const int id = skin_->IdentifierByName(Utf8ToWide(entry["id"].asString()));
-        const auto found = helpers_.find(id);
-        if (id == 0 || found == helpers_.end()) continue;
-        found->second->ApplySkin(skin_, entry);
-    }
+    return result;
 }
 
 void GalleryDialog::FillList()
@@ -100,34 +77,18 @@ void GalleryDialog::ShowStates()
     ::SendMessageW(GetDlgItem(IDC_CHECK), BM_SETCHECK, BST_CHECKED, 0);
     edit_.SetText(L"\xD64D\xAE38\xB3D9");
     link_.SetVisited(false);
+    // The caption's close button under the cursor.
+    const RECT close = GetCaptionLayout().close;
+    if (close.right > close.left) {
+        RECT window;
+        ::GetWindowRect(GetHwnd(), &window);
+        const POINT at{window.left + (close.left + close.right) / 2, window.top + (close.top + close.bottom) / 2};
+        ::SetCursorPos(at.x, at.y);
+        ::SendMessageW(GetHwnd(), WM_NCMOUSEMOVE, HTCLOSE, MAKELPARAM(at.x, at.y));
+    }
 }
 
 bool GalleryDialog::IsPageShown() const
 {
     return html_.IsTextFallback();
-}
-
-bool GalleryDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
-{
-    switch (message) {
-        case WM_ERASEBKGND: {
-            RECT rc;
-            ::GetClientRect(GetHwnd(), &rc);
-            ::FillRect(reinterpret_cast<HDC>(wParam), &rc, background_);
-            result = 1;
-            return true;
-        }
-        case WM_PRINTCLIENT: {
-            RECT rc;
-            ::GetClientRect(GetHwnd(), &rc);
-            ::FillRect(reinterpret_cast<HDC>(wParam), &rc, background_);
-            result = 0;
-            return true;
-        }
-        case WM_CTLCOLORDLG:
-            result = reinterpret_cast<LRESULT>(background_);
-            return true;
-        default:
-            return Dialog::OnMessage(message, wParam, lParam, result);
-    }
 }

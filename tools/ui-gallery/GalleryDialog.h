@@ -6,22 +6,22 @@
 #include <memory>
 #include <vector>
 
-#include "Dialog.h"
 #include "SkinAnimatedGif.h"
 #include "SkinButton.h"
 #include "SkinCustomHtmlCtrl.h"
 #include "SkinCustomWindowList.h"
+#include "SkinDialog.h"
 #include "SkinEditWithClear.h"
 #include "SkinLinkCtrl.h"
 #include "SkinManager.h"
 #include "SkinStatic.h"
 
-// The gallery: every skinned control of the toolkit in one dialog, bound to
-// the template's children and dressed by the skin's entries. The hover and
-// pressed buttons are put into their states by synthesised input.
-class GalleryDialog : public Lumen::Dialog {
+// The gallery: every skinned control of the toolkit in one skinned dialog,
+// bound to the template's children and dressed by the skin's entries. The
+// hover and pressed buttons are put into their states by synthesised input.
+class GalleryDialog : public Lumen::SkinDialog {
 public:
-    explicit GalleryDialog(Lumen::SkinManager* skin);
+    GalleryDialog();
 
     // True once the HTML control shows its page (as HTML or as text).
     bool IsPageShown() const;
@@ -30,14 +30,10 @@ public:
 
 protected:
     BOOL OnInitDialog() override;
-    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
-    void ApplySkin();
     void FillList();
 
-    Lumen::SkinManager* skin_;
-    std::map<int, Lumen::SkinHelper*> helpers_;
     std::vector<std::unique_ptr<Lumen::SkinStatic>> statics_;
     std::vector<std::unique_ptr<Lumen::SkinButton>> buttons_;
     Lumen::SkinLinkCtrl link_;
@@ -47,5 +43,4 @@ private:
     Lumen::SkinCustomHtmlCtrl html_;
     Lumen::SkinAnimatedGif spinner_;
     std::vector<std::unique_ptr<Lumen::StaticEx>> cards_;
-    HBRUSH background_;
 };

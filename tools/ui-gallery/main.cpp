@@ -97,14 +97,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     skin.SetUnpackDirectory(unpacked);
     skin.LoadResource();
 
-    GalleryDialog dialog(&skin);
+    Lumen::SkinDialog::SetDefaultResources(&skin, nullptr);
+
+    GalleryDialog dialog;
     if (!dialog.Create(nullptr)) return 2;
-    // The skin places everything inside a client area of 650 x 470.
-    RECT frame{0, 0, 650, 470};
-    ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongW(dialog.GetHwnd(), GWL_STYLE)), FALSE,
-                         static_cast<DWORD>(::GetWindowLongW(dialog.GetHwnd(), GWL_EXSTYLE)));
-    ::SetWindowPos(dialog.GetHwnd(), HWND_TOP, 40, 40, frame.right - frame.left, frame.bottom - frame.top,
-                   SWP_SHOWWINDOW);
+    // The skin gives the size; the gallery only places the window.
+    ::SetWindowPos(dialog.GetHwnd(), HWND_TOP, 40, 40, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
     dialog.ShowStates();
     // The HTML view gets a few seconds to show the page (as text under Wine).
     Pump(10000, [&] { return dialog.IsPageShown(); });

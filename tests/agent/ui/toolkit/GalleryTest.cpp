@@ -187,6 +187,37 @@ TEST(GalleryTest, ShowsEveryControlAndSavesItsScreenshot)
         g.DrawLine(&cross, 22, 22, 42, 42);
         g.DrawLine(&cross, 42, 22, 22, 42);
     }));
+    // The skinned frame: a light caption band with a line under it, 1-pixel
+    // edges, and caption buttons with a thin glyph (close turns red on hover).
+    ASSERT_TRUE(Draw(images + L"frame_edge.png", 1, 1, false, [](Gdiplus::Graphics& g) { g.Clear(Argb(0xD1D5DB)); }));
+    ASSERT_TRUE(Draw(images + L"frame_top_edge.png", 1, 32, false, [](Gdiplus::Graphics& g) { g.Clear(Argb(0xD1D5DB)); }));
+    ASSERT_TRUE(Draw(images + L"frame_top.png", 8, 32, false, [](Gdiplus::Graphics& g) {
+        g.Clear(Argb(0xF5F7FA));
+        Gdiplus::SolidBrush top(Argb(0xD1D5DB));
+        g.FillRectangle(&top, 0, 0, 8, 1);
+        Gdiplus::SolidBrush line(Argb(0xE5E7EB));
+        g.FillRectangle(&line, 0, 31, 8, 1);
+    }));
+    const unsigned captionBacks[4] = {0xF5F7FA, 0xDC2626, 0xB91C1C, 0xF5F7FA};
+    const unsigned closeGlyphs[4] = {0x6B7280, 0xFFFFFF, 0xFFFFFF, 0xD1D5DB};
+    ASSERT_TRUE(Draw(images + L"btn_close.png", 128, 32, false, [&](Gdiplus::Graphics& g) {
+        for (int i = 0; i < 4; ++i) {
+            Gdiplus::SolidBrush back(Argb(captionBacks[i]));
+            g.FillRectangle(&back, i * 32, 1, 32, 30);
+            Gdiplus::Pen glyph(Argb(closeGlyphs[i]), 1.4f);
+            g.DrawLine(&glyph, i * 32 + 11.0f, 11.0f, i * 32 + 21.0f, 21.0f);
+            g.DrawLine(&glyph, i * 32 + 21.0f, 11.0f, i * 32 + 11.0f, 21.0f);
+        }
+    }));
+    const unsigned minimizeBacks[4] = {0xF5F7FA, 0xE5E7EB, 0xD1D5DB, 0xF5F7FA};
+    ASSERT_TRUE(Draw(images + L"btn_minimize.png", 128, 32, false, [&](Gdiplus::Graphics& g) {
+        for (int i = 0; i < 4; ++i) {
+            Gdiplus::SolidBrush back(Argb(minimizeBacks[i]));
+            g.FillRectangle(&back, i * 32, 1, 32, 30);
+            Gdiplus::Pen glyph(Argb(i == 3 ? 0xD1D5DB : 0x6B7280), 1.4f);
+            g.DrawLine(&glyph, i * 32 + 11.0f, 16.0f, i * 32 + 21.0f, 16.0f);
+        }
+    }));
     const unsigned spinner[4] = {0xFFFFFF, 0x2563EB, 0x93C5FD, 0xDBEAFE};
     ASSERT_TRUE(WriteIndexedGif(images + L"spinner.gif", 40, 40, spinner, 12, SpinnerIndex));
 
