@@ -4,11 +4,12 @@ target_sources(UiToolkitTest PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/ControlPaintTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ControlTestHost.cpp
     ${CMAKE_CURRENT_LIST_DIR}/GalleryTest.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/HtmlHostSiteTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/SkinKeysTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/SkinnedControlsTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/TestImages.cpp
 )
-target_link_libraries(UiToolkitTest PRIVATE gdiplus comctl32)
+target_link_libraries(UiToolkitTest PRIVATE gdiplus comctl32 ole32 oleaut32 uuid)
 
 # The gallery run writes its screenshot into the build folder.
 file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/screenshots)
