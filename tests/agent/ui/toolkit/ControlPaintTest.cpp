@@ -205,6 +205,43 @@ TEST_F(ControlPaintTest, BlendedStripFramesKeepTheirEdges)
     EXPECT_TRUE(Near(Capture(button.GetHwnd(), 109, 10), kBlue)) << std::hex << Capture(button.GetHwnd(), 109, 10);
 }
 
+namespace {
+
+// A parent that destroys a button, window and object, when it is clicked.
+class DestroyingOwner : public Window {
+public:
+    ImageButton* button = nullptr;
+
+protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED && button != nullptr) {
+            ::DestroyWindow(button->GetHwnd());
+            delete button;
+            button = nullptr;
+            return 0;
+        }
+        return DefaultProc(message, wParam, lParam);
+    }
+};
+
+}  // namespace
+
+TEST_F(ControlPaintTest, ButtonMayEndInsideItsOwnClick)
+{
+    ControlTestHost host;
+    DestroyingOwner owner;
+    ASSERT_TRUE(owner.Subclass(host.Get()));
+    owner.button = new ImageButton;
+    ASSERT_TRUE(owner.button->CreateButton(L"x", WS_VISIBLE | BS_PUSHBUTTON, RECT{0, 0, 40, 20}, host.Get(), 205));
+    HWND hwnd = owner.button->GetHwnd();
+    ::SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    ::SendMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    EXPECT_EQ(owner.button, nullptr);
+    EXPECT_FALSE(::IsWindow(hwnd));
+    owner.Detach();
+}
+
 TEST_F(ControlPaintTest, CheckBoxAndRadioPictures)
 {
     ControlTestHost host;
