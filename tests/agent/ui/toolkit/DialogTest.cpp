@@ -7,6 +7,7 @@
 #include "BaseDialog.h"
 #include "Dialog.h"
 #include "FrameTestResource.h"
+#include "Lumen/UniqueHandle.h"
 #include "MessageLoop.h"
 
 namespace {
@@ -34,6 +35,7 @@ public:
     int oks = 0;
     int cancels = 0;
     int markers = 0;
+    WORD lastCommand = 0;
     std::function<void(CountingDialog&)> onInit;
     std::function<void(CountingDialog&, WPARAM)> onApp;
 
@@ -57,6 +59,7 @@ protected:
     bool OnCommand(WORD id, WORD, HWND) override
     {
         if (id == 0x7777) throw std::runtime_error("command failed");
+        if (id < IDOK || id > IDNO) lastCommand = id;
         return false;
     }
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override
@@ -117,6 +120,27 @@ TEST(DialogTest, EnterAndEscapeCloseAPlainDialogButNeverABaseDialog)
     EXPECT_EQ(0, skinned.oks);
     EXPECT_EQ(0, skinned.cancels);
     EXPECT_TRUE(::IsWindowVisible(skinned.GetHwnd()));
+}
+
+struct AcceleratorTraits {
+    using Type = HACCEL;
+    static Type Invalid() noexcept { return nullptr; }
+    static bool IsValid(Type h) noexcept { return h != nullptr; }
+    static void Close(Type h) noexcept { ::DestroyAcceleratorTable(h); }
+};
+
+TEST(DialogTest, TheApplicationFilterTranslatesAcceleratorsFirst)
+{
+    SkinnedBase dialog(IDD_PLAIN_TEST);
+    ASSERT_TRUE(dialog.Create(nullptr));
+    ::ShowWindow(dialog.GetHwnd(), SW_SHOW);
+    ACCEL accel{FVIRTKEY, VK_F5, 32786};
+    Lumen::UniqueHandle<AcceleratorTraits> table(::CreateAcceleratorTableW(&accel, 1));
+    ASSERT_TRUE(table);
+    Lumen::MessageLoop::SetAccelerators(dialog.GetHwnd(), table.Get());
+    PostKeysAndPump(dialog, dialog.GetDlgItem(IDC_FRAME_EDIT), {VK_F5});
+    Lumen::MessageLoop::SetAccelerators(nullptr, nullptr);
+    EXPECT_EQ(32786, dialog.lastCommand);
 }
 
 TEST(DialogTest, ModalRunDisablesTheOwnerAndIgnoresEnterAndEscape)
