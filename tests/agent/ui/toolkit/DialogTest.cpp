@@ -182,6 +182,31 @@ TEST(DialogTest, ClosingTheOwnerEndsItsOpenModalBox)
     EXPECT_TRUE(::IsWindowEnabled(owner.GetHwnd()));
 }
 
+TEST(DialogTest, ModalLoopOnAModelessWindowEndsByValueDestructionOrQuit)
+{
+    SkinnedBase overlay(IDD_MODAL_TEST);
+    ASSERT_TRUE(overlay.Create(nullptr));
+    overlay.onApp = [](SkinnedBase& self, WPARAM step) {
+        if (step == 1) self.EndModalLoop(4);
+        if (step == 2) ::DestroyWindow(self.GetHwnd());
+        if (step == 3) ::PostQuitMessage(9);
+    };
+    ::PostMessageW(overlay.GetHwnd(), WM_APP, 1, 0);
+    EXPECT_EQ(4, overlay.RunModalLoop());
+    EXPECT_FALSE(overlay.IsInModalLoop());
+
+    // WM_QUIT ends the loop and is posted again for the outer loop.
+    ::PostMessageW(overlay.GetHwnd(), WM_APP, 3, 0);
+    EXPECT_EQ(-1, overlay.RunModalLoop());
+    MSG msg = {};
+    ASSERT_TRUE(::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(9u, msg.wParam);
+
+    ::PostMessageW(overlay.GetHwnd(), WM_APP, 2, 0);
+    EXPECT_EQ(-1, overlay.RunModalLoop());
+    EXPECT_EQ(nullptr, overlay.GetHwnd());
+}
+
 TEST(DialogTest, EndDialogDuringInitialisationEndsTheRunAtOnce)
 {
     SkinnedBase box(IDD_MODAL_TEST);
