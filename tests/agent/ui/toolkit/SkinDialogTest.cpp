@@ -215,6 +215,22 @@ TEST_F(SkinDialogTest, AppliesItsSkinToItselfAndItsControls)
     EXPECT_EQ(HTCAPTION, ::SendMessageW(hwnd, WM_NCHITTEST, 0, ScreenParam(POINT{window.left + 120, window.top + 15})));
     EXPECT_EQ(HTCLIENT, ::SendMessageW(hwnd, WM_NCHITTEST, 0, ScreenParam(POINT{window.left + 120, window.top + 60})));
 
+    // A new caption keeps the skinned band (the system draws its own caption
+    // when the text changes).
+    ::SetWindowTextW(hwnd, L"renamed");
+    EXPECT_TRUE(ToolkitTest::Near(kTopColour, FramePixel(dialog, band)));
+
+    // Maximised, the window covers its monitor's work area less one pixel.
+    MINMAXINFO info = {};
+    ::SendMessageW(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof(monitor);
+    ASSERT_TRUE(::GetMonitorInfoW(::MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST), &monitor));
+    EXPECT_EQ(0, info.ptMaxPosition.x);
+    EXPECT_EQ(monitor.rcWork.right - monitor.rcWork.left, info.ptMaxSize.x);
+    EXPECT_EQ(monitor.rcWork.bottom - monitor.rcWork.top - 1, info.ptMaxSize.y);
+    EXPECT_EQ(info.ptMaxSize.y, info.ptMaxTrackSize.y);
+
     // A posted "TaskbarButtonCreated" makes the taskbar interface when the
     // window accepts the message.
     ::PostMessageW(hwnd, Lumen::TaskbarManager::TaskbarButtonCreatedMessage(), 0, 0);
