@@ -137,6 +137,21 @@ bench_cpu_ticks() {
     awk '{ sub(/^.*\) /, ""); print $12 + $13 }' "/proc/$1/stat"
 }
 
+# CPU time of a unix process's live threads in nanoseconds (schedstat), finer
+# than the clock ticks of /proc/PID/stat.
+bench_cpu_ns() {
+    cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ s += $1 } END { printf "%d\n", s }'
+}
+
+# Unix process ids of every Wine process of this prefix, one a line.
+bench_prefix_pids() {
+    local pid
+    for pid in $(pgrep -u "$(id -u)"); do
+        { tr '\0' '\n' < "/proc/$pid/environ"; } 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && echo "$pid"
+    done
+    return 0
+}
+
 bench_median() {
     sort -n | awk '{ v[NR] = $1 } END { if (NR) print v[int((NR + 1) / 2)] }'
 }
