@@ -9,7 +9,8 @@
 //                  identification
 // Every event is appended as a line to "test-agent-events.txt" beside it:
 //   start <pid> <session> <command line> | connected | connect-failed
-//   exit-message | pipe-lost | hanging
+//   identify-sent (the first write has reached the pipe) | exit-message |
+//   pipe-lost | hanging
 #include <windows.h>
 
 #include <atomic>
@@ -45,7 +46,12 @@ class Agent : public Lumen::IPipeDelegate {
 public:
     void OnCreate(bool, HANDLE) override {}
     void OnConnect(bool, HANDLE) override {}
-    void OnSend(HANDLE, DWORD) override {}
+    void OnSend(HANDLE, DWORD) override
+    {
+        // The first write is the identification (scripts/bench-service-start.sh
+        // times the service's start up to here).
+        if (!sent_.exchange(true)) Record("identify-sent");
+    }
     void OnRecv(HANDLE, const BYTE* data, DWORD length) override
     {
         const Lumen::PipeMessage message = Lumen::PipeProtocol::ParsePipeMessage(data, length);
@@ -69,6 +75,7 @@ private:
         done.Set();
     }
     std::atomic<bool> ended_{false};
+    std::atomic<bool> sent_{false};
 };
 
 }  // namespace
