@@ -75,12 +75,14 @@ bench_service_folder() {
     return 0
 }
 
-# Puts the stand-in wtsapi32.dll with the session list $3 into folder $1 and
+# Puts the stand-in wtsapi32.dll with the session list $3 into the prefix's
+# System32 (the programs load that DLL from System32 only; $1 is unused) and
 # chooses it for program $2. The service's environment is rebuilt by the
 # service manager, so the choice goes to the registry, per program.
 bench_session_stub() {
-    cp "$bench_bin/wtsapi32.dll" "$1/"
-    printf '%b' "$3" > "$1/wtsapi32-sessions.txt"
+    local system32=$WINEPREFIX/drive_c/windows/system32
+    cp "$bench_bin/wtsapi32.dll" "$system32/"
+    printf '%b' "$3" > "$system32/wtsapi32-sessions.txt"
     wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$2\\DllOverrides" /v wtsapi32 /d native /f >/dev/null 2>&1
 }
 

@@ -21,9 +21,9 @@ bench_require "$bench_bin/PavoService.exe" "$bench_bin/PavoTestAgent.exe" "$benc
 
 bench_prefix memory
 bench_service_folder '1 active\n'
-# PAVO_BENCH_SERVICE measures another build of the service (a proposed link
-# setting, say) in the same way.
-[ -n "${PAVO_BENCH_SERVICE:-}" ] && cp "$PAVO_BENCH_SERVICE" "$bench_svc/PavoService.exe"
+# The service as it ships (build/dist: no debug sections); PAVO_BENCH_SERVICE
+# measures another build of it (a proposed link setting, say) in the same way.
+cp "${PAVO_BENCH_SERVICE:-$bench_build/dist/PavoService.exe}" "$bench_svc/PavoService.exe"
 cp "$bench_bin/PavoMinimalIdle.exe" "$bench_bin/PavoProcessProbe.exe" "$bench_work/"
 # The baseline loads the same stand-in wtsapi32.dll as the service, so that
 # the stand-in's own pages cancel out.
