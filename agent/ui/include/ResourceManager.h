@@ -1,16 +1,30 @@
 #pragma once
 
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "Lumen/StringResManager.h"
 
+namespace Lumen {
+class SkinManager;
+}
+
 // The agent's resources, one per process, created on first use and destroyed
-// at exit. It answers text lookups for the whole agent: user-facing
-// sentences and the server address keys.
+// at exit: the language table, the skin and the fonts that ship beside the
+// program.
+//
+// The text lookup (ResourceManager.cpp, library pavo_agent_resources) needs
+// nothing of the window system, so that the server side links it alone; the
+// skin and the fonts (ResourceManagerSkin.cpp, library pavo_agent_ui) bring in
+// the interface toolkit. Both halves are one object: the skin is held as a
+// shared pointer, whose deleter comes from the half that creates it.
 class ResourceManager {
 public:
     static ResourceManager* GetInstance();
     static void DestroyInstance();
+
+    // --- Text lookup (pavo_agent_resources) ---
 
     // Loads the language table beside the program; false when it cannot.
     bool Initialize();
@@ -22,7 +36,30 @@ public:
     std::wstring GetString(const std::wstring& key) const { return strings_.GetString(key); }
     const Lumen::StringResManager& GetStringResManager() const { return strings_; }
 
+    // --- Skin and fonts (pavo_agent_ui) ---
+
+    // Start-up: unpacks the skin archive, reads the resource names, registers
+    // the fonts of the "font" folder and loads the language table, all beside
+    // the running program. False when no font could be registered or the
+    // language table cannot be loaded.
+    bool Load();
+    // The same for a program `programFileName` in `programDirectory`.
+    bool Load(const std::wstring& programDirectory, const std::wstring& programFileName);
+    // Exit: deletes the unpacked skin and removes the registered fonts.
+    // Returns how many fonts were removed.
+    int Unload();
+
+    // The skin (created empty for the program's folder on first use).
+    Lumen::SkinManager* GetSkinManager();
+    // The folder the skin is unpacked into ("" before Load).
+    const std::wstring& GetSkinFolder() const { return skinFolder_; }
+    const std::vector<std::wstring>& GetFontFiles() const { return fontFiles_; }
+
 private:
     ResourceManager() = default;
+
     Lumen::StringResManager strings_;
+    std::shared_ptr<Lumen::SkinManager> skin_;
+    std::wstring skinFolder_;
+    std::vector<std::wstring> fontFiles_;
 };

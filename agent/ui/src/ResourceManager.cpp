@@ -1,3 +1,4 @@
+// The text half of ResourceManager (see ResourceManager.h): no window system.
 #include "ResourceManager.h"
 
 namespace {

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+
+#include "GdiHandles.h"
+#include "ResizeDialog.h"
+#include "SkinImage.h"
+#include "TaskbarManager.h"
+
+namespace Lumen {
+
+// Services every window of the agent shares: a double-buffered client
+// background (brush and picture, never erased separately), transparent
+// statics and check boxes on it, the keyboard filter (Enter and Escape never
+// close or press anything), the taskbar button, and closing: a dialog that
+// is closed also ends the dialog box it has open.
+// UI thread only.
+class BaseDialog : public ResizeDialog {
+public:
+    explicit BaseDialog(UINT templateId = 0);
+
+    bool PreTranslateMessage(MSG* msg) override;
+
+    // The background: a brush (the button-face colour by default; null for
+    // none) and a picture stretched over the client area.
+    void SetBackgroundColor(COLORREF color);
+    void ClearBackgroundBrush() { backgroundBrush_.Reset(); }
+    HBRUSH GetBackgroundBrush() const { return backgroundBrush_.Get(); }
+    SkinImage& GetBackgroundImage() { return backgroundImage_; }
+
+    TaskbarManager& GetTaskbarManager() { return taskbar_; }
+    // Child rectangles recorded by the pages (client coordinates).
+    std::map<HWND, RECT>& GetChildLayout() { return childLayout_; }
+
+    // Draws the client background into `dc` (client coordinates).
+    virtual void DrawBackground(HDC dc);
+
+protected:
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+private:
+    void OnPaint();
+    bool OnCtlColor(HDC dc, HWND control, LRESULT& result);
+    void OnClose();
+
+    ScopedBrush backgroundBrush_;
+    SkinImage backgroundImage_;
+    BLENDFUNCTION blend_ = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    TaskbarManager taskbar_;
+    std::map<HWND, RECT> childLayout_;
+};
+
+}  // namespace Lumen

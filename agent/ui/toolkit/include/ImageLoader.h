@@ -1,0 +1,28 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace Lumen {
+
+// Loads pictures (PNG, BMP, GIF, JPEG: whatever GDI+ reads) into
+// device-independent bitmaps ready for painting. A picture with an alpha
+// channel becomes a 32-bit bitmap with its colours premultiplied by alpha
+// (for AlphaBlend with per-pixel alpha); any other becomes a 24-bit bitmap.
+// GDI+ is started for the process on first use and kept until it ends.
+class ImageLoader {
+public:
+    // The bitmap, owned by the caller (DeleteObject); null when the file
+    // cannot be read or GDI+ cannot be started.
+    static HBITMAP Load(const std::wstring& path);
+
+    // Starts GDI+ once per process (thread-safe); false when it cannot be.
+    static bool EnsureStarted();
+
+    // Premultiplies 32-bit BGRA pixels in place: each colour channel becomes
+    // channel * alpha / 255 for every pixel whose alpha is not 255.
+    static void Premultiply(BYTE* pixels, size_t pixelCount);
+};
+
+}  // namespace Lumen

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <windows.h>
+
+#include <shobjidl.h>
+
+#include "ScopedCom.h"
+
+namespace Lumen {
+
+// The taskbar button of one window (ITaskbarList3). The interface exists
+// from the first "TaskbarButtonCreated" until Release; everything here is
+// optional: without it the window works as before.
+// UI thread only (the interface belongs to the thread's apartment).
+class TaskbarManager {
+public:
+    TaskbarManager() = default;
+
+    // The number of the registered message "TaskbarButtonCreated",
+    // registered once per process during static initialisation.
+    static UINT TaskbarButtonCreatedMessage();
+
+    void SetWindow(HWND hwnd) { hwnd_ = hwnd; }
+    // On Windows 7 or later: lets "TaskbarButtonCreated" through the
+    // window's message filter (an elevated process does not get it from the
+    // shell otherwise). Keeps and returns whether it is accepted.
+    bool AllowTaskbarButtonMessage();
+    bool AcceptsMessage() const { return acceptsMessage_; }
+
+    // Handling of "TaskbarButtonCreated": releases the interface and, when
+    // the window accepts the message, creates a new one.
+    void OnTaskbarButtonCreated();
+    void Release() { taskbar_.Reset(); }
+    ITaskbarList3* Get() const { return taskbar_.Get(); }
+
+    // Progress on the taskbar button; false without the interface.
+    bool SetProgressState(TBPFLAG state);
+    bool SetProgressValue(ULONGLONG completed, ULONGLONG total);
+
+private:
+    ScopedCom<ITaskbarList3> taskbar_;
+    HWND hwnd_ = nullptr;
+    bool acceptsMessage_ = false;
+};
+
+}  // namespace Lumen

@@ -1,0 +1,140 @@
+#include "BaseDialog.h"
+
+#include <cwchar>
+
+#include "BufferDC.h"
+
+namespace Lumen {
+
+namespace {
+
+bool IsClass(HWND hwnd, const wchar_t* name)
+{
+    wchar_t className[64] = {};
+    return ::GetClassNameW(hwnd, className, 64) > 0 && _wcsicmp(className, name) == 0;
+}
+
+bool IsCheckOrRadio(HWND button)
+{
+    switch (::GetWindowLongW(button, GWL_STYLE) & BS_TYPEMASK) {
+    case BS_CHECKBOX:
+    case BS_AUTOCHECKBOX:
+    case BS_3STATE:
+    case BS_AUTO3STATE:
+    case BS_RADIOBUTTON:
+    case BS_AUTORADIOBUTTON:
+        return true;
+    default:
+        return false;
+    }
+}
+
+}  // namespace
+
+BaseDialog::BaseDialog(UINT templateId)
+    : ResizeDialog(templateId), backgroundBrush_(::CreateSolidBrush(::GetSysColor(COLOR_BTNFACE)))
+{
+}
+
+void BaseDialog::SetBackgroundColor(COLORREF color)
+{
+    ScopedBrush brush(::CreateSolidBrush(color));
+    if (brush) backgroundBrush_ = std::move(brush);
+}
+
+bool BaseDialog::PreTranslateMessage(MSG* msg)
+{
+    if (msg->message == WM_KEYDOWN && (msg->wParam == VK_RETURN || msg->wParam == VK_ESCAPE)) return true;
+    if (msg->message == TaskbarManager::TaskbarButtonCreatedMessage() && msg->hwnd == GetHwnd()) {
+        taskbar_.OnTaskbarButtonCreated();
+        return true;
+    }
+    return ResizeDialog::PreTranslateMessage(msg);
+}
+
+void BaseDialog::DrawBackground(HDC dc)
+{
+    RECT client = {};
+    ::GetClientRect(GetHwnd(), &client);
+    if (backgroundBrush_) ::FillRect(dc, &client, backgroundBrush_.Get());
+    if (backgroundImage_.IsValid()) backgroundImage_.Draw(dc, client);
+}
+
+void BaseDialog::OnPaint()
+{
+    PAINTSTRUCT paint = {};
+    HDC dc = ::BeginPaint(GetHwnd(), &paint);
+    if (dc == nullptr) return;
+    {
+        RECT client = {};
+        ::GetClientRect(GetHwnd(), &client);
+        BufferDC buffer(dc, client);
+        DrawBackground(buffer.Get());
+    }
+    ::EndPaint(GetHwnd(), &paint);
+}
+
+bool BaseDialog::OnCtlColor(HDC dc, HWND control, LRESULT& result)
+{
+    if (!backgroundBrush_) return false;
+    if (IsClass(control, L"Static") || (IsClass(control, L"Button") && IsCheckOrRadio(control))) {
+        ::SetBkMode(dc, TRANSPARENT);
+        result = reinterpret_cast<LRESULT>(backgroundBrush_.Get());
+        return true;
+    }
+    return false;
+}
+
+void BaseDialog::OnClose()
+{
+    const HWND hwnd = GetHwnd();
+    DefaultProc(WM_CLOSE, 0, 0);
+    if (!::IsWindow(hwnd)) return;
+    // A dialog box this window has open goes with it.
+    HWND popup = ::GetLastActivePopup(hwnd);
+    if (popup == nullptr || popup == hwnd || !IsClass(popup, L"#32770")) return;
+    if (Dialog* dialog = Dialog::FromHandle(popup)) {
+        dialog->EndDialog(IDCANCEL);
+    } else {
+        ::EndDialog(popup, IDCANCEL);
+    }
+}
+
+bool BaseDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    switch (message) {
+    case WM_ERASEBKGND:
+        result = 1;
+        return true;
+    case WM_PAINT:
+        OnPaint();
+        result = 0;
+        return true;
+    case WM_PRINTCLIENT:
+        DrawBackground(reinterpret_cast<HDC>(wParam));
+        result = 0;
+        return true;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+        if (OnCtlColor(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam), result)) return true;
+        break;
+    case WM_CLOSE:
+        OnClose();
+        result = 0;
+        return true;
+    case WM_DESTROY:
+        taskbar_.Release();
+        break;
+    default:
+        if (message == TaskbarManager::TaskbarButtonCreatedMessage() && message != 0) {
+            // Sent rather than posted: the filter never saw it.
+            taskbar_.OnTaskbarButtonCreated();
+            result = 0;
+            return true;
+        }
+        break;
+    }
+    return ResizeDialog::OnMessage(message, wParam, lParam, result);
+}
+
+}  // namespace Lumen

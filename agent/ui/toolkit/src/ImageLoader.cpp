@@ -1,0 +1,96 @@
+#include "ImageLoader.h"
+
+// GDI+'s headers need min/max and the COM declarations that
+// WIN32_LEAN_AND_MEAN leaves out.
+#include <algorithm>
+using std::max;
+using std::min;
+#include <objidl.h>
+#include <gdiplus.h>
+
+#include <memory>
+#include <mutex>
+
+#include "GdiHandles.h"
+#include "Lumen/DebugOutput.h"
+
+namespace Lumen {
+
+namespace {
+std::mutex g_startLock;
+bool g_started = false;
+ULONG_PTR g_token = 0;
+}  // namespace
+
+bool ImageLoader::EnsureStarted()
+{
+    std::lock_guard<std::mutex> lock(g_startLock);
+    if (g_started) return true;
+    Gdiplus::GdiplusStartupInput input;
+    const Gdiplus::Status status = Gdiplus::GdiplusStartup(&g_token, &input, nullptr);
+    if (status != Gdiplus::Ok) {
+        OutputDebugMessage(L"fail to start GDI+, status : %d", static_cast<int>(status));
+        return false;
+    }
+    g_started = true;
+    return true;
+}
+
+void ImageLoader::Premultiply(BYTE* pixels, size_t pixelCount)
+{
+    for (size_t i = 0; i < pixelCount; ++i) {
+        BYTE* p = pixels + i * 4;
+        const unsigned alpha = p[3];
+        if (alpha == 255) continue;
+        p[0] = static_cast<BYTE>(p[0] * alpha / 255);
+        p[1] = static_cast<BYTE>(p[1] * alpha / 255);
+        p[2] = static_cast<BYTE>(p[2] * alpha / 255);
+    }
+}
+
+HBITMAP ImageLoader::Load(const std::wstring& path)
+{
+    if (path.empty() || !EnsureStarted()) return nullptr;
+    auto image = std::make_unique<Gdiplus::Bitmap>(path.c_str(), FALSE);
+    if (image->GetLastStatus() != Gdiplus::Ok) {
+        OutputDebugMessage(L"fail to load image : %s", path.c_str());
+        return nullptr;
+    }
+    const int width = static_cast<int>(image->GetWidth());
+    const int height = static_cast<int>(image->GetHeight());
+    if (width <= 0 || height <= 0) return nullptr;
+    const bool alpha = Gdiplus::IsAlphaPixelFormat(image->GetPixelFormat()) != FALSE;
+    const int bits = alpha ? 32 : 24;
+    const int stride = ((width * bits / 8) + 3) & ~3;
+
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down, as GDI+ hands out its rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = static_cast<WORD>(bits);
+    info.bmiHeader.biCompression = BI_RGB;
+    void* dibBits = nullptr;
+    ScopedBitmap dib(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &dibBits, nullptr, 0));
+    if (!dib || dibBits == nullptr) return nullptr;
+
+    Gdiplus::BitmapData data = {};
+    data.Width = static_cast<UINT>(width);
+    data.Height = static_cast<UINT>(height);
+    data.Stride = stride;
+    data.PixelFormat = alpha ? PixelFormat32bppARGB : PixelFormat24bppRGB;
+    data.Scan0 = dibBits;
+    Gdiplus::Rect rect(0, 0, width, height);
+    const Gdiplus::Status status = image->LockBits(
+        &rect, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeUserInputBuf, data.PixelFormat, &data);
+    if (status != Gdiplus::Ok) {
+        OutputDebugMessage(L"fail to read image : %s, status : %d", path.c_str(), static_cast<int>(status));
+        return nullptr;
+    }
+    image->UnlockBits(&data);
+    ::GdiFlush();
+    if (alpha) Premultiply(static_cast<BYTE*>(dibBits), static_cast<size_t>(width) * height);
+    return dib.Release();
+}
+
+}  // namespace Lumen

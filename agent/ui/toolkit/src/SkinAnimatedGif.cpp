@@ -1,0 +1,19 @@
+#include "SkinAnimatedGif.h"
+
+#include "SkinKeys.h"
+#include "SkinManager.h"
+
+namespace Lumen {
+
+SkinAnimatedGif::SkinAnimatedGif() : FontHelper(this) {}
+
+void SkinAnimatedGif::ApplyBackground(SkinManager* skin, const Json::Value& entry)
+{
+    std::wstring name;
+    if (skin == nullptr || !ReadSkinText(entry, "bg_image", &name) || name.empty()) return;
+    std::wstring path = skin->GetImageDirectory();
+    if (!path.empty() && path.back() != L'\\') path += L'\\';
+    Load(path + name);
+}
+
+}  // namespace Lumen

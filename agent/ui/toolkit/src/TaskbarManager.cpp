@@ -1,0 +1,54 @@
+#include "TaskbarManager.h"
+
+#include <versionhelpers.h>
+
+namespace Lumen {
+
+namespace {
+
+// Registered before any dialog exists.
+const UINT g_taskbarButtonCreated = ::RegisterWindowMessageW(L"TaskbarButtonCreated");
+
+using ChangeWindowMessageFilterExFn = BOOL(WINAPI*)(HWND, UINT, DWORD, PCHANGEFILTERSTRUCT);
+
+}  // namespace
+
+UINT TaskbarManager::TaskbarButtonCreatedMessage()
+{
+    return g_taskbarButtonCreated;
+}
+
+bool TaskbarManager::AllowTaskbarButtonMessage()
+{
+    if (acceptsMessage_ || hwnd_ == nullptr || !::IsWindows7OrGreater()) return acceptsMessage_;
+    HMODULE user32 = ::GetModuleHandleW(L"USER32.DLL");
+    if (user32 == nullptr) return false;
+    const auto change = reinterpret_cast<ChangeWindowMessageFilterExFn>(
+        reinterpret_cast<void*>(::GetProcAddress(user32, "ChangeWindowMessageFilterEx")));
+    if (change == nullptr) return false;
+    acceptsMessage_ = change(hwnd_, g_taskbarButtonCreated, MSGFLT_ALLOW, nullptr) != FALSE;
+    return acceptsMessage_;
+}
+
+void TaskbarManager::OnTaskbarButtonCreated()
+{
+    taskbar_.Reset();
+    if (!acceptsMessage_) return;
+    ITaskbarList3* taskbar = nullptr;
+    if (SUCCEEDED(::CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_ALL, IID_ITaskbarList3,
+                                     reinterpret_cast<void**>(&taskbar)))) {
+        taskbar_.Reset(taskbar);
+    }
+}
+
+bool TaskbarManager::SetProgressState(TBPFLAG state)
+{
+    return taskbar_ && hwnd_ != nullptr && SUCCEEDED(taskbar_.Get()->SetProgressState(hwnd_, state));
+}
+
+bool TaskbarManager::SetProgressValue(ULONGLONG completed, ULONGLONG total)
+{
+    return taskbar_ && hwnd_ != nullptr && SUCCEEDED(taskbar_.Get()->SetProgressValue(hwnd_, completed, total));
+}
+
+}  // namespace Lumen

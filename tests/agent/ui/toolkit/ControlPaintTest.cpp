@@ -1,0 +1,467 @@
+// The controls on real windows: painted, captured with PrintWindow and
+// probed at known pixels.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include "AnimatedGif.h"
+#include "ControlTestHost.h"
+#include "CustomHtmlCtrl.h"
+#include "CustomWindowList.h"
+#include "EditWithClear.h"
+#include "GdiHandles.h"
+#include "HtmlText.h"
+#include "HyperLink.h"
+#include "ImageButton.h"
+#include "ImageLoader.h"
+#include "StaticEx.h"
+#include "TestImages.h"
+#include "TestSupport.h"
+
+using namespace Lumen;
+using namespace ToolkitTest;
+
+namespace {
+
+constexpr unsigned kRed = 0xE02020;
+constexpr unsigned kGreen = 0x20C040;
+constexpr unsigned kBlue = 0x2040E0;
+constexpr unsigned kYellow = 0xF0D020;
+constexpr unsigned kStrip[4] = {kRed, kGreen, kBlue, kYellow};
+constexpr unsigned kChecked[4] = {0x101010, 0x404040, 0x808080, 0xC0C0C0};
+
+// Left half fully transparent, right half opaque red, a middle column half transparent.
+unsigned HalfTransparent(int x, int, void*)
+{
+    if (x < 10) return 0x00000000;
+    if (x < 12) return 0x80FF0000;
+    return 0xFF000000u | kRed;
+}
+
+unsigned Capture(HWND hwnd, int x, int y)
+{
+    int w = 0;
+    int h = 0;
+    const auto pixels = CaptureClient(hwnd, &w, &h);
+    return PixelAt(pixels, w, x, y);
+}
+
+int CountColour(HWND hwnd, unsigned colour, int tolerance = 24)
+{
+    int w = 0;
+    int h = 0;
+    const auto pixels = CaptureClient(hwnd, &w, &h);
+    int n = 0;
+    for (unsigned p : pixels) n += Near(p, colour, tolerance) ? 1 : 0;
+    return n;
+}
+
+class ControlPaintTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
+        ::InitCommonControlsEx(&icc);
+        dir_ = PavoTest::MakeTempDirectory(L"controls");
+        ASSERT_TRUE(WriteStrip(dir_ + L"strip.png", 20, 20, kStrip));
+        ASSERT_TRUE(WriteStrip(dir_ + L"checked.png", 20, 20, kChecked));
+        ASSERT_TRUE(WritePng(dir_ + L"alpha.png", 24, 16, true, HalfTransparent, nullptr));
+        ASSERT_TRUE(WriteSolid(dir_ + L"solid24.png", 24, 16, kGreen));
+        ASSERT_TRUE(WriteGif(dir_ + L"three.gif", 16, 16, {kRed, kGreen, kBlue}));
+        ASSERT_TRUE(WriteGif(dir_ + L"one.gif", 16, 16, {kYellow}));
+    }
+    static std::wstring dir_;
+};
+std::wstring ControlPaintTest::dir_;
+
+}  // namespace
+
+TEST_F(ControlPaintTest, ImageLoaderKeepsAlphaOnlyWhereThePictureHasIt)
+{
+    ScopedBitmap alpha(ImageLoader::Load(dir_ + L"alpha.png"));
+    ScopedBitmap solid(ImageLoader::Load(dir_ + L"solid24.png"));
+    ASSERT_TRUE(alpha);
+    ASSERT_TRUE(solid);
+    BITMAP a = {};
+    BITMAP s = {};
+    ::GetObjectW(alpha.Get(), sizeof(a), &a);
+    ::GetObjectW(solid.Get(), sizeof(s), &s);
+    EXPECT_EQ(a.bmBitsPixel, 32);
+    EXPECT_EQ(a.bmWidth, 24);
+    EXPECT_EQ(s.bmBitsPixel, 24);
+    // Premultiplied: the half-transparent red is stored as half red.
+    const auto* px = static_cast<const BYTE*>(a.bmBits);
+    ASSERT_NE(px, nullptr);
+    const BYTE* half = px + 10 * 4;
+    EXPECT_NEAR(half[2], 0x80, 2);
+    EXPECT_EQ(half[3], 0x80);
+    EXPECT_EQ(px[3], 0);  // fully transparent pixel: all zero
+    EXPECT_EQ(px[2], 0);
+
+    EXPECT_EQ(ImageLoader::Load(dir_ + L"missing.png"), nullptr);
+    EXPECT_EQ(ImageLoader::Load(L""), nullptr);
+    PavoTest::WriteFileBytes(dir_ + L"broken.png", "\x89PNG not really");
+    EXPECT_EQ(ImageLoader::Load(dir_ + L"broken.png"), nullptr);
+
+    BYTE pixels[8] = {200, 100, 50, 255, 200, 100, 50, 51};
+    ImageLoader::Premultiply(pixels, 2);
+    EXPECT_EQ(pixels[0], 200);  // opaque: untouched
+    EXPECT_EQ(pixels[4], 40);
+    EXPECT_EQ(pixels[5], 20);
+    EXPECT_EQ(pixels[6], 10);
+}
+
+TEST_F(ControlPaintTest, StaticShowsParentThroughTransparentPixelsOnly)
+{
+    ControlTestHost host;
+    StaticEx transparent;
+    StaticEx opaque;
+    ASSERT_TRUE(transparent.CreateStatic(L"", WS_VISIBLE | SS_LEFT, RECT{10, 10, 60, 40}, host.Get(), 100));
+    ASSERT_TRUE(opaque.CreateStatic(L"", WS_VISIBLE | SS_LEFT, RECT{10, 60, 60, 90}, host.Get(), 101));
+    EXPECT_TRUE(transparent.SetImages({dir_ + L"alpha.png"}));
+    EXPECT_TRUE(opaque.SetImages({dir_ + L"solid24.png"}));
+    PumpPending();
+
+    EXPECT_TRUE(Near(Capture(transparent.GetHwnd(), 2, 5), kHostColour)) << std::hex << Capture(transparent.GetHwnd(), 2, 5);
+    EXPECT_TRUE(Near(Capture(transparent.GetHwnd(), 20, 5), kRed));
+    // Half alpha: half the picture over half the background.
+    const unsigned mixed = Capture(transparent.GetHwnd(), 10, 5);
+    EXPECT_TRUE(Near(mixed, 0x99335E, 16)) << std::hex << mixed;
+    // Outside the picture (it is drawn at its own size): the parent again.
+    EXPECT_TRUE(Near(Capture(transparent.GetHwnd(), 40, 25), kHostColour));
+    EXPECT_TRUE(Near(Capture(opaque.GetHwnd(), 2, 5), kGreen));
+    EXPECT_TRUE(Near(Capture(opaque.GetHwnd(), 20, 10), kGreen));
+
+    // A background colour replaces the parent's; a picture that cannot be read keeps the old one.
+    opaque.SetBackgroundColor(RGB(0x10, 0x20, 0x30));
+    EXPECT_FALSE(opaque.SetImages({dir_ + L"missing.png"}));
+    EXPECT_EQ(opaque.GetImageCount(), 1u);
+    EXPECT_TRUE(Near(Capture(opaque.GetHwnd(), 40, 25), 0x102030));
+    EXPECT_TRUE(Near(Capture(opaque.GetHwnd(), 2, 5), kGreen));
+
+    // Text in its colour.
+    ::SetWindowTextW(transparent.GetHwnd(), L"WWWW");
+    transparent.SetTextColor(RGB(0xFF, 0xFF, 0xFF));
+    EXPECT_GT(CountColour(transparent.GetHwnd(), 0xFFFFFF, 40), 4);
+}
+
+TEST_F(ControlPaintTest, ButtonShowsEachStripFrameForItsState)
+{
+    ControlTestHost host;
+    ImageButton button;
+    ASSERT_TRUE(button.CreateButton(L"", WS_VISIBLE | BS_PUSHBUTTON, RECT{10, 10, 70, 40}, host.Get(), 200));
+    ASSERT_TRUE(button.LoadStrip(dir_ + L"strip.png"));
+    HWND hwnd = button.GetHwnd();
+    PumpPending();
+    EXPECT_EQ(button.GetPaintState(), kStateNormal);
+    EXPECT_TRUE(Near(Capture(hwnd, 30, 15), kRed)) << std::hex << Capture(hwnd, 30, 15);
+
+    // Hover: the first move asks for tracking; the hover notification sets the state.
+    ::SendMessageW(hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+    ::SendMessageW(hwnd, WM_MOUSEHOVER, 0, MAKELPARAM(5, 5));
+    EXPECT_TRUE(button.IsHover());
+    EXPECT_TRUE(Near(Capture(hwnd, 30, 15), kGreen)) << std::hex << Capture(hwnd, 30, 15);
+
+    ::SendMessageW(hwnd, BM_SETSTATE, TRUE, 0);
+    EXPECT_TRUE(Near(Capture(hwnd, 30, 15), kBlue)) << std::hex << Capture(hwnd, 30, 15);
+    ::SendMessageW(hwnd, BM_SETSTATE, FALSE, 0);
+
+    ::SendMessageW(hwnd, WM_MOUSELEAVE, 0, 0);
+    EXPECT_FALSE(button.IsHover());
+    EXPECT_TRUE(Near(Capture(hwnd, 30, 15), kRed));
+
+    ::EnableWindow(hwnd, FALSE);
+    EXPECT_TRUE(Near(Capture(hwnd, 30, 15), kYellow)) << std::hex << Capture(hwnd, 30, 15);
+    // Disabled wins over pressed.
+    ::SendMessageW(hwnd, BM_SETSTATE, TRUE, 0);
+    EXPECT_TRUE(Near(Capture(hwnd, 30, 15), kYellow));
+}
+
+TEST_F(ControlPaintTest, CheckBoxAndRadioPictures)
+{
+    ControlTestHost host;
+    ImageButton check;
+    ImageButton radio;
+    ASSERT_TRUE(check.CreateButton(L"", WS_VISIBLE | BS_AUTOCHECKBOX, RECT{10, 10, 50, 40}, host.Get(), 201));
+    ASSERT_TRUE(radio.CreateButton(L"", WS_VISIBLE | BS_AUTORADIOBUTTON, RECT{60, 10, 100, 40}, host.Get(), 202));
+    ASSERT_TRUE(check.LoadStrip(dir_ + L"strip.png"));
+    ASSERT_TRUE(check.LoadCheckedStrip(dir_ + L"checked.png"));
+    ASSERT_TRUE(radio.LoadStrip(dir_ + L"strip.png"));
+    EXPECT_TRUE(Near(Capture(check.GetHwnd(), 20, 15), kRed));
+    ::SendMessageW(check.GetHwnd(), BM_CLICK, 0, 0);
+    ASSERT_EQ(::SendMessageW(check.GetHwnd(), BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_TRUE(Near(Capture(check.GetHwnd(), 20, 15), kChecked[0])) << std::hex << Capture(check.GetHwnd(), 20, 15);
+    // A checked automatic radio button shows the pressed frame.
+    ::SendMessageW(radio.GetHwnd(), BM_SETCHECK, BST_CHECKED, 0);
+    EXPECT_TRUE(Near(Capture(radio.GetHwnd(), 20, 15), kBlue));
+}
+
+TEST_F(ControlPaintTest, ButtonColoursTextAndMarginsWithoutPicture)
+{
+    ControlTestHost host;
+    ImageButton button;
+    ASSERT_TRUE(button.CreateButton(L"", WS_VISIBLE | BS_PUSHBUTTON | BS_LEFT | BS_TOP, RECT{10, 10, 110, 50},
+                                    host.Get(), 203));
+    button.SetBackgroundColors(StateColors{RGB(1, 2, 3), RGB(4, 5, 6), RGB(7, 8, 9), RGB(10, 11, 12)});
+    button.SetTextColors(StateColors{RGB(255, 255, 255), RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255)});
+    EXPECT_TRUE(Near(Capture(button.GetHwnd(), 50, 20), 0x010203, 2));
+    ::EnableWindow(button.GetHwnd(), FALSE);
+    EXPECT_TRUE(Near(Capture(button.GetHwnd(), 50, 20), 0x0A0B0C, 2));
+    ::EnableWindow(button.GetHwnd(), TRUE);
+
+    // Top-left text, then moved by the margins: nothing white stays in the first rows.
+    ::SetWindowTextW(button.GetHwnd(), L"MMMM");
+    int w = 0;
+    int h = 0;
+    auto firstWhiteRow = [&]() {
+        const auto pixels = CaptureClient(button.GetHwnd(), &w, &h);
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x) {
+                if (Near(PixelAt(pixels, w, x, y), 0xFFFFFF, 60)) return y;
+            }
+        }
+        return -1;
+    };
+    const int before = firstWhiteRow();
+    ASSERT_GE(before, 0);
+    button.SetTextMargin(POINT{0, 12});
+    EXPECT_EQ(firstWhiteRow(), before + 12);
+}
+
+TEST_F(ControlPaintTest, LinkColourFollowsHoverAndVisited)
+{
+    ControlTestHost host;
+    HyperLink link;
+    ASSERT_TRUE(link.CreateStatic(L"WWWWWWWW", WS_VISIBLE | SS_LEFT | SS_NOTIFY, RECT{10, 10, 300, 40}, host.Get(),
+                                  300));
+    link.SetLinkColors(LinkColors{RGB(0, 0, 255), RGB(255, 0, 0), RGB(128, 0, 128)});
+    PumpPending();
+    EXPECT_GT(CountColour(link.GetHwnd(), 0x0000FF), 4);
+    EXPECT_EQ(CountColour(link.GetHwnd(), 0xFF0000), 0);
+    // Over the text: hover colour; past its measured end: not over it.
+    ::SendMessageW(link.GetHwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(3, 10));
+    EXPECT_TRUE(link.IsOverText());
+    EXPECT_GT(CountColour(link.GetHwnd(), 0xFF0000), 4);
+    ::SendMessageW(link.GetHwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(285, 10));
+    EXPECT_FALSE(link.IsOverText());
+    link.SetVisited(true);
+    EXPECT_GT(CountColour(link.GetHwnd(), 0x800080), 4);
+    EXPECT_EQ(CountColour(link.GetHwnd(), 0x0000FF, 8), 0);
+    // Nothing to open: no visit.
+    HyperLink empty;
+    EXPECT_FALSE(empty.Open());
+}
+
+namespace {
+
+struct RecordingHandler : EditWithClear::IEditChangeHandler {
+    int changed = 0;
+    int tabs = 0;
+    int returns = 0;
+    void OnEditChanged(EditWithClear*) override { ++changed; }
+    void OnEditTab(EditWithClear*) override { ++tabs; }
+    void OnEditReturn(EditWithClear*) override { ++returns; }
+};
+
+}  // namespace
+
+TEST_F(ControlPaintTest, EditWithClearButtonHandlerAndHint)
+{
+    ControlTestHost host;
+    EditWithClear edit;
+    ASSERT_TRUE(edit.CreateControl(WS_VISIBLE, RECT{10, 10, 210, 40}, host.Get(), 400));
+    HWND field = ::GetDlgItem(edit.GetHwnd(), EditWithClear::kEditId);
+    HWND clear = ::GetDlgItem(edit.GetHwnd(), EditWithClear::kButtonId);
+    ASSERT_EQ(field, edit.Edit().GetHwnd());
+    ASSERT_EQ(clear, edit.ClearButton().GetHwnd());
+    EXPECT_FALSE(::IsWindowVisible(clear));
+
+    RecordingHandler handler;
+    edit.SetEditChangeHandler(&handler);
+    edit.SetText(L"abc");
+    EXPECT_TRUE(::IsWindowVisible(clear));
+    EXPECT_EQ(handler.changed, 1);
+    EXPECT_EQ(edit.GetText(), L"abc");
+
+    // The clear button empties the field and focuses it.
+    ::SendMessageW(clear, BM_CLICK, 0, 0);
+    EXPECT_EQ(edit.GetText(), L"");
+    EXPECT_FALSE(::IsWindowVisible(clear));
+    EXPECT_EQ(::GetFocus(), field);
+    EXPECT_EQ(handler.changed, 2);
+
+    ::SendMessageW(field, WM_KEYDOWN, VK_TAB, 0);
+    ::SendMessageW(field, WM_CHAR, L'\t', 0);
+    ::SendMessageW(field, WM_KEYDOWN, VK_RETURN, 0);
+    ::SendMessageW(field, WM_CHAR, L'\r', 0);
+    EXPECT_EQ(handler.tabs, 1);
+    EXPECT_EQ(handler.returns, 1);
+    EXPECT_EQ(edit.GetText(), L"");  // the keys inserted nothing
+
+    // Without a handler the keys are the edit's again.
+    edit.SetEditChangeHandler(nullptr);
+    ::SendMessageW(field, WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_EQ(handler.returns, 1);
+
+    // The hint shows while the field is empty and unfocused.
+    edit.SetHint(L"WWWW");
+    edit.SetHintColor(RGB(0xFF, 0, 0));
+    edit.SetBackgroundColor(RGB(0, 0, 0));
+    ::SetFocus(host.Get());
+    EXPECT_TRUE(edit.Edit().IsShowingHint());
+    EXPECT_GT(CountColour(field, 0xFF0000, 60), 4);
+    ::SetFocus(field);
+    EXPECT_FALSE(edit.Edit().IsShowingHint());
+    EXPECT_EQ(CountColour(field, 0xFF0000, 60), 0);
+
+    edit.SetText(L"selected text");
+    edit.SetEditFocus();
+    DWORD start = 1;
+    DWORD end = 0;
+    ::SendMessageW(field, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    EXPECT_EQ(start, 0u);
+    EXPECT_EQ(end, 13u);
+    EXPECT_EQ(::GetFocus(), field);
+
+    // Child positions.
+    edit.SetEditRect(RECT{2, 3, 100, 25});
+    RECT r;
+    ::GetWindowRect(field, &r);
+    ::MapWindowPoints(nullptr, edit.GetHwnd(), reinterpret_cast<POINT*>(&r), 2);
+    EXPECT_EQ(r.left, 2);
+    EXPECT_EQ(r.top, 3);
+    EXPECT_EQ(r.right, 100);
+}
+
+TEST_F(ControlPaintTest, AnimationCountsFramesAndWrapsAround)
+{
+    ControlTestHost host;
+    AnimatedGif three;
+    AnimatedGif one;
+    ASSERT_TRUE(three.CreateControl(RECT{10, 10, 26, 26}, host.Get(), 500));
+    ASSERT_TRUE(one.CreateControl(RECT{40, 10, 56, 26}, host.Get(), 501));
+    ASSERT_TRUE(three.Load(dir_ + L"three.gif"));
+    ASSERT_TRUE(one.Load(dir_ + L"one.gif"));
+    EXPECT_FALSE(three.Load(dir_ + L"missing.gif"));
+    EXPECT_EQ(three.GetFrameCount(), 3u);
+    EXPECT_EQ(one.GetFrameCount(), 1u);
+    EXPECT_FALSE(::IsWindowVisible(three.GetHwnd()));
+
+    three.Play(20);
+    one.Play(20);
+    EXPECT_TRUE(::IsWindowVisible(three.GetHwnd()));
+    EXPECT_EQ(three.GetCurrentFrame(), 0u);
+    // Each tick selects the next frame; after the last comes the first.
+    for (UINT expected : {1u, 2u, 0u}) {
+        ::SendMessageW(three.GetHwnd(), WM_TIMER, AnimatedGif::kFrameTimer, 0);
+        EXPECT_EQ(three.GetCurrentFrame(), expected);
+    }
+    ::SendMessageW(one.GetHwnd(), WM_TIMER, AnimatedGif::kFrameTimer, 0);
+    EXPECT_EQ(one.GetCurrentFrame(), 0u);
+    // The real timer runs too.
+    EXPECT_TRUE(PumpUntil([&] { return three.GetCurrentFrame() == 2; }, 5000));
+
+    three.Stop();
+    EXPECT_FALSE(three.IsPlaying());
+    EXPECT_FALSE(::IsWindowVisible(three.GetHwnd()));
+    const UINT stopped = three.GetCurrentFrame();
+    PumpPending();
+    EXPECT_EQ(three.GetCurrentFrame(), stopped);
+}
+
+TEST_F(ControlPaintTest, WindowListPlacesGroupsAndScrolls)
+{
+    ControlTestHost host(600, 500);
+    CustomWindowList list;
+    ASSERT_TRUE(list.CreateControl(WS_VISIBLE | WS_VSCROLL | WS_HSCROLL, RECT{0, 0, 400, 200}, host.Get(), 600));
+    std::vector<std::unique_ptr<StaticEx>> rows;
+    auto add = [&](int state, const wchar_t* heading) {
+        auto row = std::make_unique<StaticEx>();
+        row->CreateStatic(L"row", WS_VISIBLE | SS_LEFT, RECT{0, 0, 100, 40}, host.Get(), 0);
+        list.AddItem(CWL_ITEM{state, heading, row->GetHwnd(), nullptr});
+        rows.push_back(std::move(row));
+    };
+    add(2, L"installed");
+    add(1, L"available");
+    add(1, L"available");
+    list.Layout();
+    EXPECT_EQ(list.GetMetrics().cell.cx, 110);
+    EXPECT_EQ(list.GetMetrics().cell.cy, 50);
+    ASSERT_EQ(list.GetGroups().size(), 2u);
+    EXPECT_EQ(list.GetGroups().begin()->first, 1);
+
+    auto placed = [&](HWND w) {
+        RECT r;
+        ::GetWindowRect(w, &r);
+        ::MapWindowPoints(nullptr, list.GetHwnd(), reinterpret_cast<POINT*>(&r), 2);
+        return r;
+    };
+    // The state-1 group comes first although it was added second.
+    EXPECT_EQ(::GetParent(rows[1]->GetHwnd()), list.GetHwnd());
+    EXPECT_EQ(placed(rows[1]->GetHwnd()).left, 34);
+    EXPECT_EQ(placed(rows[1]->GetHwnd()).top, 51);
+    EXPECT_EQ(placed(rows[2]->GetHwnd()).left, 29 + 120 + 5);
+    const RECT installed = placed(rows[0]->GetHwnd());
+    EXPECT_EQ(installed.top, 46 + 50 + 20 + 20 + 26 + 5);
+
+    // Scrolling moves the content by 10-pixel lines; positions stay inside it.
+    ASSERT_GT(list.GetContentSize().cy, 200);
+    ::SendMessageW(list.GetHwnd(), WM_VSCROLL, SB_LINEDOWN, 0);
+    EXPECT_EQ(list.GetScrollPosition().y, 10);
+    EXPECT_EQ(placed(rows[1]->GetHwnd()).top, 41);
+    ::SendMessageW(list.GetHwnd(), WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), 0);
+    EXPECT_EQ(list.GetScrollPosition().y, 0);
+    ::SendMessageW(list.GetHwnd(), WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), 0);
+    EXPECT_EQ(list.GetScrollPosition().y, 0);
+    ::SendMessageW(list.GetHwnd(), WM_VSCROLL, SB_BOTTOM, 0);
+    RECT client;
+    ::GetClientRect(list.GetHwnd(), &client);
+    EXPECT_EQ(list.GetScrollPosition().y, list.GetContentSize().cy - client.bottom);
+
+    list.EnableList(false);
+    EXPECT_FALSE(::IsWindowEnabled(list.GetHwnd()));
+    list.RemoveAllItems();
+    EXPECT_TRUE(list.GetGroups().empty());
+    EXPECT_TRUE(::IsWindow(rows[0]->GetHwnd()));
+}
+
+TEST_F(ControlPaintTest, HtmlControlFallsBackToReadableText)
+{
+    ControlTestHost host;
+    CustomHtmlCtrl html;
+    ASSERT_TRUE(html.CreateControl(WS_VISIBLE, RECT{10, 10, 310, 210}, host.Get(), 700));
+    html.SetFontSize(13);
+    html.SetTextColorText(L"111827");
+    EXPECT_EQ(html.GetStyleBlock(), L"<style> body {font-size: 13px;\ncolor: #111827;\n} </style>");
+    const std::wstring page = L"<html> <head> " + html.GetStyleBlock() +
+                              L" </head> <body> <h1>Title</h1><p>Body &amp; more</p>"
+                              L"<a href=\"https://example.test/\">site</a> </body> </html>";
+    html.SetHtml(page);
+    // Wine has no HTML engine: the page must end up as text, never blank.
+    ASSERT_TRUE(PumpUntil([&] { return html.IsTextFallback(); }, 10000));
+    EXPECT_EQ(html.GetFallbackText(), HtmlToText(page));
+    EXPECT_NE(html.GetFallbackText().find(L"site (https://example.test/)"), std::wstring::npos);
+    // A later page replaces the text.
+    html.SetHtml(L"<p>second</p>");
+    EXPECT_EQ(html.GetFallbackText(), L"second");
+}
+
+TEST(ToolTipHelperTest, TrimsAndIgnoresEmptyText)
+{
+    EXPECT_EQ(ToolTipHelper::TrimText(L"  tip \r\n"), L"tip");
+    EXPECT_EQ(ToolTipHelper::TrimText(L" \t "), L"");
+    ControlTestHost host;
+    StaticEx label;
+    ASSERT_TRUE(label.CreateStatic(L"x", WS_VISIBLE | SS_LEFT, RECT{0, 0, 50, 20}, host.Get(), 800));
+    EXPECT_TRUE(label.SetToolTip(label.GetHwnd(), L"  "));
+    EXPECT_EQ(label.GetToolTipHwnd(), nullptr);
+    EXPECT_TRUE(label.SetToolTip(label.GetHwnd(), L" hello "));
+    ASSERT_NE(label.GetToolTipHwnd(), nullptr);
+    EXPECT_EQ(::SendMessageW(label.GetToolTipHwnd(), TTM_GETTOOLCOUNT, 0, 0), 1);
+    EXPECT_NE(::GetWindowLongW(label.GetHwnd(), GWL_STYLE) & SS_NOTIFY, 0);
+    EXPECT_TRUE(label.SetToolTip(label.GetHwnd(), L"again"));
+    EXPECT_EQ(::SendMessageW(label.GetToolTipHwnd(), TTM_GETTOOLCOUNT, 0, 0), 1);
+    EXPECT_TRUE(label.SetToolTip(label.GetHwnd(), L""));
+    EXPECT_EQ(::SendMessageW(label.GetToolTipHwnd(), TTM_GETTOOLCOUNT, 0, 0), 0);
+}
