@@ -95,14 +95,15 @@ bool PavoAgentApp::PreTranslateMessage(MSG& msg)
 int PavoAgentApp::ExitInstance()
 {
     Lumen::MessageLoop::SetApplicationFilter(nullptr);
+    // The windows' objects go first: they hold the skin's pictures open, and
+    // an open picture would keep the skin folder from being deleted.
+    mainDialog_.reset();
     // Deletes the unpacked skin, then removes the fonts (one WM_FONTCHANGE
     // when any removal succeeded).
     ResourceManager::GetInstance()->Unload();
     if (configLoaded_) ConfigManager::GetInstance()->SaveConfig();
     ResourceManager::DestroyInstance();
     ConfigManager::DestroyInstance();
-    // Its window, when still there, stops the controller on its way out.
-    mainDialog_.reset();
     if (gdiplusToken_ != 0) Gdiplus::GdiplusShutdown(gdiplusToken_);
     gdiplusToken_ = 0;
     singleInstanceMutex_.Reset();

@@ -3,6 +3,7 @@
 #include "BufferDC.h"
 #include "GdiHandles.h"
 #include "MessageViewFlags.h"
+#include "UiText.h"
 #include "resource.h"
 
 using namespace MessageViewFlags;
@@ -27,6 +28,7 @@ BOOL MessageView::OnInitDialog()
         ::ShowWindow(loading_.GetHwnd(), SW_HIDE);
     }
     const BOOL result = SkinDialog::OnInitDialog();
+    UiText::TranslateWindowTexts(*this);
     ::SetWindowLongW(hwnd, GWL_STYLE, ::GetWindowLongW(hwnd, GWL_STYLE) & ~WS_CLIPCHILDREN);
     ::SetWindowLongW(hwnd, GWL_EXSTYLE, ::GetWindowLongW(hwnd, GWL_EXSTYLE) & ~WS_EX_TRANSPARENT);
     HideAllChildren();

@@ -192,6 +192,9 @@ TEST_F(AgentWindowsTest, LoginButtonFollowsTheTwoCharacterRuleAndKeysRoute)
     EXPECT_EQ(TextOf(PasswordEdit()), L" ");
     EXPECT_FALSE(::IsWindowEnabled(button));
 
+    TypeText(PasswordEdit(), L"pw");
+    PumpPending();
+    ASSERT_TRUE(::IsWindowEnabled(button));
     ::SetFocus(IdEdit());
     PressKey(IdEdit(), VK_RETURN);
     EXPECT_EQ(::GetFocus(), PasswordEdit()) << "Enter in the id field";
@@ -329,7 +332,10 @@ TEST_F(AgentWindowsTest, MessageOverlayFlags)
 {
     MessageView& overlay = dialog_->GetMessageView();
     const HWND view = overlay.GetHwnd();
-    EXPECT_EQ(overlay.ShowMessage(L"loading", MessageViewFlags::kLoading), 0) << "16 returns at once";
+    EXPECT_EQ(overlay.ShowMessage(dialog_->GetString(L"보안 소프트웨어를 설치 중입니다.\n잠시만 기다려주세요."),
+                                  MessageViewFlags::kLoading),
+              0)
+        << "16 returns at once";
     EXPECT_TRUE(::IsWindowVisible(view));
     EXPECT_FALSE(::IsWindowVisible(login_)) << "the overlay covers the page";
     EXPECT_TRUE(overlay.GetLoadingAnimation().IsPlaying());
@@ -375,32 +381,38 @@ TEST_F(AgentWindowsTest, DeclinedInstallationShowsNothingAndKeepsTheList)
     LogIn();
     MessageView& overlay = dialog_->GetMessageView();
     InspectionView& list = dialog_->GetInspectionView();
-    const auto rows = list.GetRowPool().Rows();
     HWND installButton = nullptr;
-    for (const auto& row : rows) {
+    for (const auto& row : list.GetRowPool().Rows()) {
         if (row->GetProduct().productCode == L"PAVO_GUARD") installButton = Item(row->GetHwnd(), IDC_BUTTON_INSTALL);
     }
     ASSERT_NE(installButton, nullptr);
+    // The question waits in its own loop: the answers come from timers.
+    auto asked = [&] { return overlay.IsWaiting() && overlay.GetFlags() == MessageViewFlags::kLoadingQuestion; };
+    int answered = 0;
+    RunWhen(asked, [&] {
+        ++answered;
+        ClickCenter(Item(overlay.GetHwnd(), IDC_BUTTON_MSG_CANCEL));
+    });
     ClickCenter(installButton);
-    ASSERT_TRUE(PumpUntil([&] { return overlay.IsWaiting(); }));
-    EXPECT_EQ(overlay.GetFlags(), MessageViewFlags::kLoadingQuestion);
-    ClickCenter(Item(overlay.GetHwnd(), IDC_BUTTON_MSG_CANCEL));
+    ASSERT_TRUE(PumpUntil([&] { return answered == 1; }));
     ASSERT_TRUE(QueueDrained());
     EXPECT_FALSE(overlay.IsWaiting()) << "no result message after \"취소\"";
     EXPECT_FALSE(::IsWindowVisible(overlay.GetHwnd()));
+    EXPECT_EQ(list.GetList().GetGroups().at(1).size(), 1u) << "the list is unchanged";
 
     // Accepted: installs, says so, and the refreshed list shows it installed.
+    int resultFlags = 0;
+    RunWhen(asked, [&] { ClickCenter(Item(overlay.GetHwnd(), IDC_BUTTON_MSG_CONTINUE)); });
+    RunWhen([&] { return overlay.IsWaiting() && overlay.GetFlags() != MessageViewFlags::kLoadingQuestion; }, [&] {
+        resultFlags = overlay.GetFlags();
+        ClickCenter(Item(overlay.GetHwnd(), IDC_BUTTON_MSG_OK));
+    });
     ClickCenter(installButton);
-    ASSERT_TRUE(PumpUntil([&] { return overlay.IsWaiting(); }));
-    ClickCenter(Item(overlay.GetHwnd(), IDC_BUTTON_MSG_CONTINUE));
-    ASSERT_TRUE(PumpUntil([&] { return overlay.IsWaiting() && overlay.GetFlags() != MessageViewFlags::kLoadingQuestion; },
-                          120000));
-    EXPECT_EQ(overlay.GetFlags(), MessageViewFlags::kSuccess) << Lumen::WideToUtf8(overlay.GetText());
-    ClickCenter(Item(overlay.GetHwnd(), IDC_BUTTON_MSG_OK));
     ASSERT_TRUE(PumpUntil([&] {
         const auto& groups = list.GetList().GetGroups();
-        return !overlay.IsWaiting() && groups.count(1) != 0 && groups.at(1).size() == 2;
-    }, 30000));
+        return resultFlags != 0 && !overlay.IsWaiting() && groups.count(1) != 0 && groups.at(1).size() == 2;
+    }, 120000)) << resultFlags;
+    EXPECT_EQ(resultFlags, MessageViewFlags::kSuccess);
 }
 
 TEST_F(AgentWindowsTest, TrayMenuFollowsPageNoticeAndMode)
@@ -546,8 +558,11 @@ TEST_F(AgentWindowsTest, AutomaticLoginRules)
     ASSERT_TRUE(PumpUntil([&] { return dialog_->GetCurrentPage() == &dialog_->GetInspectionView(); }, 30000));
     EXPECT_FALSE(dialog_->GetLoginView().IsFirstShow());
     // The continued installation ends with its result message: confirm it.
-    ASSERT_TRUE(PumpUntil([&] { return dialog_->GetMessageView().IsWaiting(); }, 120000));
-    EXPECT_EQ(dialog_->GetMessageView().GetFlags() & 15, 1);
-    ClickCenter(Item(dialog_->GetMessageView().GetHwnd(), IDC_BUTTON_MSG_OK));
-    ASSERT_TRUE(PumpUntil([&] { return !config->IsInstalling() && !dialog_->GetMessageView().IsWaiting(); }, 30000));
+    int resultFlags = 0;
+    RunWhen([&] { return dialog_->GetMessageView().IsWaiting(); }, [&] {
+        resultFlags = dialog_->GetMessageView().GetFlags();
+        ClickCenter(Item(dialog_->GetMessageView().GetHwnd(), IDC_BUTTON_MSG_OK));
+    });
+    ASSERT_TRUE(PumpUntil([&] { return resultFlags != 0 && !config->IsInstalling(); }, 180000));
+    EXPECT_EQ(resultFlags, MessageViewFlags::kFailure) << "two of the products cannot be installed";
 }

@@ -174,6 +174,9 @@ RECT ClientRectIn(HWND parent, HWND child)
 
 bool SaveScreenshot(HWND window, const std::wstring& name)
 {
+    // What the window would show once its pending paints are done.
+    ::RedrawWindow(window, nullptr, nullptr,
+                   RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_ERASENOW);
     RECT rect = {};
     if (!::GetWindowRect(window, &rect)) return false;
     return SaveRect(rect, name);
