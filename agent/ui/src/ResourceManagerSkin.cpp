@@ -52,6 +52,8 @@ bool ResourceManager::Load(const std::wstring& programDirectory, const std::wstr
 
 int ResourceManager::Unload()
 {
+    // The dialogs made after this point find no skin rather than a stale one.
+    Lumen::SkinDialog::SetDefaultResources(nullptr, nullptr);
     if (!skinFolder_.empty()) Lumen::DeleteDirectoryTree(skinFolder_);
     int removed = 0;
     for (const std::wstring& file : fontFiles_) {

@@ -6,8 +6,8 @@
 
 namespace Lumen {
 
-// Off-screen drawing for one paint: a memory device context with a bitmap
-// compatible with `target` and of `rect`'s size. Drawing uses the target's
+// Off-screen drawing for one paint: a memory device context with a 32-bit
+// bitmap of `rect`'s size, compatible with `target`. Drawing uses the target's
 // coordinates (the origin is shifted); the destructor copies the result to
 // `rect` on the target. When the buffer cannot be made, Get() is the target
 // itself, so painting still happens, unbuffered.

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "GdiHandles.h"
@@ -26,6 +27,8 @@ public:
 
     // Shows a whole page.
     void SetHtml(const std::wstring& html);
+    // Called when the page's "ButtonCancel" element is clicked (HTML view only).
+    void SetCancelHandler(std::function<void()> handler) { view_.SetCancelHandler(std::move(handler)); }
     // "<style> body {...} </style>" for the owner's pages.
     const std::wstring& GetStyleBlock() const { return styleBlock_; }
 

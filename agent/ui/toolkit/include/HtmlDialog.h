@@ -2,12 +2,14 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "Window.h"
 
 struct IOleObject;
 struct IWebBrowser2;
+struct IConnectionPoint;
 
 namespace Lumen {
 
@@ -34,6 +36,9 @@ public:
     // False when the view cannot take it.
     bool SetHtml(const std::wstring& html);
 
+    // Called when the page's element "ButtonCancel" is clicked.
+    void SetCancelHandler(std::function<void()> handler) { onCancel_ = std::move(handler); }
+
     // Opens an address the page asked for in the user's browser, for web
     // and mail addresses only; anything else is refused (a debug line).
     static bool OpenExternal(const std::wstring& url);
@@ -43,12 +48,18 @@ protected:
 
 private:
     bool WriteDocument(const std::wstring& html);
+    // Listens to the current document's events (clicks), once per document.
+    void ConnectDocumentEvents();
+    void DisconnectDocumentEvents();
     void DestroyView();
 
     HtmlHostSite* site_ = nullptr;
     IOleObject* object_ = nullptr;
     IWebBrowser2* browser_ = nullptr;
     DWORD adviseCookie_ = 0;
+    IConnectionPoint* documentEvents_ = nullptr;
+    DWORD documentCookie_ = 0;
+    std::function<void()> onCancel_;
     bool oleInitialized_ = false;
     bool pending_ = false;
     std::wstring pendingHtml_;

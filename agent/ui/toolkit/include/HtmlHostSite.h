@@ -17,11 +17,15 @@ namespace Lumen {
 // behaviours: the pages come from a server and the agent runs elevated.
 // Every navigation other than "about:blank" is cancelled and handed to
 // `onNavigate` (which opens it in the user's browser); new windows likewise.
+// As the sink of the document's events it reports clicks on page elements.
 // Reference-counted; created with one reference. UI thread only.
 class HtmlHostSite : public IOleClientSite, public IOleInPlaceSite, public IOleInPlaceFrame, public IDispatch {
 public:
     // The download-control flags given to the view.
     static DWORD DownloadControlFlags();
+    // The document event interface (HTMLDocumentEvents2), which the import
+    // libraries do not carry.
+    static const IID kDocumentEventsIid;
     // Whether a navigation to `url` may happen inside the view.
     static bool IsInternalUrl(const std::wstring& url);
 
@@ -31,6 +35,8 @@ public:
     std::function<void(const std::wstring& url)> onNavigate;
     // Called when a document finished loading.
     std::function<void()> onDocumentComplete;
+    // Called for a click on a page element, with the element's id.
+    std::function<void(const std::wstring& elementId)> onElementClick;
 
     // The host window is going away: no more calls out.
     void Detach();

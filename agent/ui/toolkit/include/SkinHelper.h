@@ -45,7 +45,7 @@ public:
     virtual bool IsSkinnedDialog() const { return false; }
     virtual bool GetSkinnedFrameInsets(SIZE* /*insets*/) const { return false; }
 
-    // The skinned helper bound to `hwnd` (through the toolkit's Window), or null.
+    // The skinned helper bound to `hwnd` (a toolkit control or dialog), or null.
     static SkinHelper* FromHwnd(HWND hwnd);
     // Starting at `hwnd` and going up through its parents: the first skinned
     // dialog with a border, or null.

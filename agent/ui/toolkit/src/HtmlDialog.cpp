@@ -63,7 +63,11 @@ bool HtmlDialog::CreateView(const RECT& rect, HWND parent, UINT id)
     }
     site_ = new HtmlHostSite(GetHwnd());
     site_->onNavigate = [](const std::wstring& url) { OpenExternal(url); };
+    site_->onElementClick = [this](const std::wstring& id) {
+        if (id == L"ButtonCancel" && onCancel_) onCancel_();
+    };
     site_->onDocumentComplete = [this]() {
+        ConnectDocumentEvents();
         if (pending_ && IsDocumentReady()) {
             pending_ = false;
             WriteDocument(pendingHtml_);
@@ -104,8 +108,36 @@ bool HtmlDialog::CreateView(const RECT& rect, HWND parent, UINT id)
     return true;
 }
 
+void HtmlDialog::ConnectDocumentEvents()
+{
+    IDispatch* dispatch = nullptr;
+    if (documentEvents_ != nullptr || browser_ == nullptr || FAILED(browser_->get_Document(&dispatch)) ||
+        dispatch == nullptr) {
+        return;
+    }
+    ScopedCom<IDispatch> document(dispatch);
+    auto container = QueryCom<IConnectionPointContainer>(dispatch, IID_IConnectionPointContainer);
+    IConnectionPoint* point = nullptr;
+    if (!container || FAILED(container.Get()->FindConnectionPoint(HtmlHostSite::kDocumentEventsIid, &point))) return;
+    if (FAILED(point->Advise(static_cast<IDispatch*>(site_), &documentCookie_))) {
+        point->Release();
+        return;
+    }
+    documentEvents_ = point;
+}
+
+void HtmlDialog::DisconnectDocumentEvents()
+{
+    if (documentEvents_ == nullptr) return;
+    documentEvents_->Unadvise(documentCookie_);
+    documentEvents_->Release();
+    documentEvents_ = nullptr;
+    documentCookie_ = 0;
+}
+
 void HtmlDialog::DestroyView()
 {
+    DisconnectDocumentEvents();
     if (browser_ != nullptr && adviseCookie_ != 0) {
         auto container = QueryCom<IConnectionPointContainer>(browser_, IID_IConnectionPointContainer);
         IConnectionPoint* point = nullptr;
@@ -172,6 +204,7 @@ bool HtmlDialog::SetHtml(const std::wstring& html)
     if (browser_ == nullptr) return false;
     if (IsDocumentReady()) {
         pending_ = false;
+        ConnectDocumentEvents();
         return WriteDocument(html);
     }
     pending_ = true;

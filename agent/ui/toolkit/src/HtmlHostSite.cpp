@@ -3,6 +3,7 @@
 #include <exdisp.h>
 #include <exdispid.h>
 #include <mshtmdid.h>
+#include <mshtml.h>
 #include <olectl.h>
 
 #include <cwctype>
@@ -30,6 +31,9 @@ void SetCancel(VARIANT& v)
 
 }  // namespace
 
+const IID HtmlHostSite::kDocumentEventsIid = {
+    0x3050f613, 0x98b5, 0x11cf, {0xbb, 0x82, 0x00, 0xaa, 0x00, 0xbd, 0xce, 0x0b}};
+
 DWORD HtmlHostSite::DownloadControlFlags()
 {
     return DLCTL_DLIMAGES | DLCTL_NO_SCRIPTS | DLCTL_NO_JAVA | DLCTL_NO_RUNACTIVEXCTLS | DLCTL_NO_DLACTIVEXCTLS |
@@ -50,6 +54,7 @@ void HtmlHostSite::Detach()
     host_ = nullptr;
     onNavigate = nullptr;
     onDocumentComplete = nullptr;
+    onElementClick = nullptr;
 }
 
 STDMETHODIMP HtmlHostSite::QueryInterface(REFIID riid, void** object)
@@ -62,7 +67,8 @@ STDMETHODIMP HtmlHostSite::QueryInterface(REFIID riid, void** object)
         *object = static_cast<IOleInPlaceSite*>(this);
     } else if (IsEqualIID(riid, IID_IOleInPlaceUIWindow) || IsEqualIID(riid, IID_IOleInPlaceFrame)) {
         *object = static_cast<IOleInPlaceFrame*>(this);
-    } else if (IsEqualIID(riid, IID_IDispatch) || IsEqualIID(riid, DIID_DWebBrowserEvents2)) {
+    } else if (IsEqualIID(riid, IID_IDispatch) || IsEqualIID(riid, DIID_DWebBrowserEvents2) ||
+               IsEqualIID(riid, kDocumentEventsIid)) {
         *object = static_cast<IDispatch*>(this);
     } else {
         return E_NOINTERFACE;
@@ -174,6 +180,34 @@ STDMETHODIMP HtmlHostSite::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* par
             case DISPID_DOCUMENTCOMPLETE:
                 if (onDocumentComplete) onDocumentComplete();
                 return S_OK;
+            case DISPID_HTMLDOCUMENTEVENTS2_ONCLICK: {
+                // The event object; the click goes on to its default handling.
+                if (result != nullptr) {
+                    ::VariantInit(result);
+                    result->vt = VT_BOOL;
+                    result->boolVal = VARIANT_TRUE;
+                }
+                if (!onElementClick || params == nullptr || params->cArgs < 1 ||
+                    params->rgvarg[0].vt != VT_DISPATCH || params->rgvarg[0].pdispVal == nullptr) {
+                    return S_OK;
+                }
+                IHTMLEventObj* event = nullptr;
+                if (FAILED(params->rgvarg[0].pdispVal->QueryInterface(IID_IHTMLEventObj,
+                                                                      reinterpret_cast<void**>(&event)))) {
+                    return S_OK;
+                }
+                IHTMLElement* element = nullptr;
+                BSTR id = nullptr;
+                if (SUCCEEDED(event->get_srcElement(&element)) && element != nullptr) {
+                    element->get_id(&id);
+                    element->Release();
+                }
+                event->Release();
+                const std::wstring elementId = id != nullptr ? std::wstring(id) : std::wstring();
+                ::SysFreeString(id);
+                if (!elementId.empty()) onElementClick(elementId);
+                return S_OK;
+            }
             default:
                 return DISP_E_MEMBERNOTFOUND;
         }

@@ -145,7 +145,7 @@ bool IsBlockTag(const std::wstring& name)
 // Accumulates visible text with HTML white-space rules.
 class TextSink {
 public:
-    void Text(const std::wstring& raw)
+    void Append(const std::wstring& raw)
     {
         for (wchar_t c : raw) {
             if (c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == L'\f') {
@@ -192,7 +192,7 @@ std::wstring HtmlToText(const std::wstring& html)
         if (html[i] != L'<') {
             const size_t next = html.find(L'<', i);
             const size_t end = next == std::wstring::npos ? html.size() : next;
-            sink.Text(DecodeEntities(html.substr(i, end - i)));
+            sink.Append(DecodeEntities(html.substr(i, end - i)));
             i = end;
             continue;
         }
@@ -231,15 +231,15 @@ std::wstring HtmlToText(const std::wstring& html)
             } else if (!linkTarget.empty()) {
                 const std::wstring lowerTarget = Lower(linkTarget);
                 if (linkTarget[0] != L'#' && lowerTarget.compare(0, 11, L"javascript:") != 0) {
-                    sink.Text(L" (" + linkTarget + L")");
+                    sink.Append(L" (" + linkTarget + L")");
                 }
                 linkTarget.clear();
             }
         } else if (name == L"li" && !endTag) {
             sink.BlockBreak();
-            sink.Text(L"- ");
+            sink.Append(L"- ");
         } else if (name == L"td" || name == L"th") {
-            sink.Text(L" ");
+            sink.Append(L" ");
         } else if (IsBlockTag(name)) {
             sink.BlockBreak();
             // Paragraphs and headings stand apart by an empty line.

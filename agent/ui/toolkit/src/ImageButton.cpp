@@ -169,8 +169,12 @@ LRESULT ImageButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
             break;
     }
     // The system button draws itself outside WM_PAINT on state changes;
-    // let it keep its state, then draw over it with our own paint.
+    // let it keep its state, then draw over it with our own paint. A click
+    // may end the window (or this object) inside the default processing:
+    // repaint only when both are still bound to each other.
+    HWND hwnd = GetHwnd();
     const LRESULT result = DefaultProc(message, wParam, lParam);
+    if (!::IsWindow(hwnd) || Window::FromHandle(hwnd) != this) return result;
     switch (message) {
         case WM_SETTEXT:
         case BM_SETCHECK:
@@ -188,7 +192,7 @@ LRESULT ImageButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         case WM_UPDATEUISTATE:
         case WM_SETFONT:
         case BM_SETSTYLE:
-            if (GetHwnd() != nullptr && ::IsWindow(GetHwnd())) Redraw();
+            Redraw();
             break;
         default:
             break;

@@ -1,6 +1,7 @@
 #include "SkinHelper.h"
 
 #include "ControlGeometry.h"
+#include "Dialog.h"
 #include "FontHelper.h"
 #include "SkinImage.h"
 #include "SkinKeys.h"
@@ -30,7 +31,10 @@ void SkinHelper::ApplyChildPositions(SkinManager*, const Json::Value&) {}
 
 SkinHelper* SkinHelper::FromHwnd(HWND hwnd)
 {
-    return dynamic_cast<SkinHelper*>(Window::FromHandle(hwnd));
+    // Controls are bound through their subclass, dialogs through their window data.
+    Window* window = Window::FromHandle(hwnd);
+    if (window == nullptr) window = Dialog::FromHandle(hwnd);
+    return dynamic_cast<SkinHelper*>(window);
 }
 
 SkinHelper* SkinHelper::FindMainWindow(HWND hwnd)

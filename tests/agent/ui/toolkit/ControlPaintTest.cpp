@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "AnimatedGif.h"
 #include "ControlTestHost.h"
 #include "CustomHtmlCtrl.h"
@@ -39,6 +41,12 @@ unsigned HalfTransparent(int x, int, void*)
     return 0xFF000000u | kRed;
 }
 
+// A 32-bit strip of four opaque frames, 110 pixels each.
+unsigned AlphaStripPixel(int x, int, void*)
+{
+    return 0xFF000000u | kStrip[std::min(x / 110, 3)];
+}
+
 unsigned Capture(HWND hwnd, int x, int y)
 {
     int w = 0;
@@ -66,6 +74,7 @@ protected:
         dir_ = PavoTest::MakeTempDirectory(L"controls");
         ASSERT_TRUE(WriteStrip(dir_ + L"strip.png", 20, 20, kStrip));
         ASSERT_TRUE(WriteStrip(dir_ + L"checked.png", 20, 20, kChecked));
+        ASSERT_TRUE(WritePng(dir_ + L"strip32.png", 440, 20, true, AlphaStripPixel, nullptr));
         ASSERT_TRUE(WritePng(dir_ + L"alpha.png", 24, 16, true, HalfTransparent, nullptr));
         ASSERT_TRUE(WriteSolid(dir_ + L"solid24.png", 24, 16, kGreen));
         ASSERT_TRUE(WriteGif(dir_ + L"three.gif", 16, 16, {kRed, kGreen, kBlue}));
@@ -176,6 +185,61 @@ TEST_F(ControlPaintTest, ButtonShowsEachStripFrameForItsState)
     // Disabled wins over pressed.
     ::SendMessageW(hwnd, BM_SETSTATE, TRUE, 0);
     EXPECT_TRUE(Near(Capture(hwnd, 30, 15), kYellow));
+}
+
+TEST_F(ControlPaintTest, BlendedStripFramesKeepTheirEdges)
+{
+    // A frame shown at its own size: its first and last columns are its own,
+    // never the neighbouring frame's.
+    ControlTestHost host;
+    ImageButton button;
+    ASSERT_TRUE(button.CreateButton(L"", WS_VISIBLE | BS_PUSHBUTTON, RECT{10, 10, 120, 30}, host.Get(), 204));
+    ASSERT_TRUE(button.LoadStrip(dir_ + L"strip32.png"));
+    ASSERT_EQ(button.Strip().BitsPerPixel(), 32);
+    ::EnableWindow(button.GetHwnd(), FALSE);
+    EXPECT_TRUE(Near(Capture(button.GetHwnd(), 0, 10), kYellow)) << std::hex << Capture(button.GetHwnd(), 0, 10);
+    EXPECT_TRUE(Near(Capture(button.GetHwnd(), 109, 10), kYellow)) << std::hex << Capture(button.GetHwnd(), 109, 10);
+    ::EnableWindow(button.GetHwnd(), TRUE);
+    ::SendMessageW(button.GetHwnd(), BM_SETSTATE, TRUE, 0);
+    EXPECT_TRUE(Near(Capture(button.GetHwnd(), 0, 10), kBlue)) << std::hex << Capture(button.GetHwnd(), 0, 10);
+    EXPECT_TRUE(Near(Capture(button.GetHwnd(), 109, 10), kBlue)) << std::hex << Capture(button.GetHwnd(), 109, 10);
+}
+
+namespace {
+
+// A parent that destroys a button, window and object, when it is clicked.
+class DestroyingOwner : public Window {
+public:
+    ImageButton* button = nullptr;
+
+protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED && button != nullptr) {
+            ::DestroyWindow(button->GetHwnd());
+            delete button;
+            button = nullptr;
+            return 0;
+        }
+        return DefaultProc(message, wParam, lParam);
+    }
+};
+
+}  // namespace
+
+TEST_F(ControlPaintTest, ButtonMayEndInsideItsOwnClick)
+{
+    ControlTestHost host;
+    DestroyingOwner owner;
+    ASSERT_TRUE(owner.Subclass(host.Get()));
+    owner.button = new ImageButton;
+    ASSERT_TRUE(owner.button->CreateButton(L"x", WS_VISIBLE | BS_PUSHBUTTON, RECT{0, 0, 40, 20}, host.Get(), 205));
+    HWND hwnd = owner.button->GetHwnd();
+    ::SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    ::SendMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    EXPECT_EQ(owner.button, nullptr);
+    EXPECT_FALSE(::IsWindow(hwnd));
+    owner.Detach();
 }
 
 TEST_F(ControlPaintTest, CheckBoxAndRadioPictures)

@@ -7,6 +7,7 @@ using std::min;
 #include <gdiplus.h>
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 
 namespace ToolkitTest {
@@ -118,11 +119,13 @@ bool WriteSolid(const std::wstring& path, int width, int height, unsigned colour
     return WritePng(path, width, height, false, SolidPixel, &s);
 }
 
-bool WriteGif(const std::wstring& path, int width, int height, const std::vector<unsigned>& colours)
+namespace {
+
+// Palette of 4 entries, LZW with a 2-bit minimum code size. A clear code
+// before every second pixel keeps every code 3 bits wide.
+bool WriteGifFile(const std::wstring& path, int width, int height, const unsigned palette[4], int frames,
+                  const std::function<int(int, int, int)>& index)
 {
-    // Palette of 4 entries (colour index i = frame i's colour, up to 4 frames
-    // with distinct colours; more frames reuse them), LZW with 2-bit minimum
-    // code size. A clear code after every two pixels keeps codes 3 bits wide.
     std::vector<BYTE> out = {'G', 'I', 'F', '8', '9', 'a'};
     auto word = [&out](int v) {
         out.push_back(static_cast<BYTE>(v & 0xFF));
@@ -134,15 +137,13 @@ bool WriteGif(const std::wstring& path, int width, int height, const std::vector
     out.push_back(0);
     out.push_back(0);
     for (int i = 0; i < 4; ++i) {
-        const unsigned c = colours.empty() ? 0 : colours[static_cast<size_t>(i) % colours.size()];
-        out.push_back(static_cast<BYTE>((c >> 16) & 0xFF));
-        out.push_back(static_cast<BYTE>((c >> 8) & 0xFF));
-        out.push_back(static_cast<BYTE>(c & 0xFF));
+        out.push_back(static_cast<BYTE>((palette[i] >> 16) & 0xFF));
+        out.push_back(static_cast<BYTE>((palette[i] >> 8) & 0xFF));
+        out.push_back(static_cast<BYTE>(palette[i] & 0xFF));
     }
-    // Loop forever.
     const BYTE loop[] = {0x21, 0xFF, 0x0B, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0', 3, 1, 0, 0, 0};
     out.insert(out.end(), std::begin(loop), std::end(loop));
-    for (size_t f = 0; f < colours.size(); ++f) {
+    for (int f = 0; f < frames; ++f) {
         const BYTE control[] = {0x21, 0xF9, 4, 0, 10, 0, 0, 0};
         out.insert(out.end(), std::begin(control), std::end(control));
         out.push_back(0x2C);
@@ -153,11 +154,12 @@ bool WriteGif(const std::wstring& path, int width, int height, const std::vector
         out.push_back(0);
         out.push_back(2);  // minimum code size
         BitWriter bits;
-        const unsigned index = static_cast<unsigned>(f % 4);
-        const int total = width * height;
-        for (int p = 0; p < total; ++p) {
-            if (p % 2 == 0) bits.Put(4, 3);  // clear
-            bits.Put(index, 3);
+        int p = 0;
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x, ++p) {
+                if (p % 2 == 0) bits.Put(4, 3);  // clear
+                bits.Put(static_cast<unsigned>(index(x, y, f) & 3), 3);
+            }
         }
         bits.Put(5, 3);  // end of information
         bits.Flush();
@@ -174,6 +176,23 @@ bool WriteGif(const std::wstring& path, int width, int height, const std::vector
     if (file == nullptr) return false;
     const bool ok = fwrite(out.data(), 1, out.size(), file) == out.size();
     return fclose(file) == 0 && ok;
+}
+
+}  // namespace
+
+bool WriteGif(const std::wstring& path, int width, int height, const std::vector<unsigned>& colours)
+{
+    // Frame f is solid palette entry f (up to four distinct colours).
+    unsigned palette[4] = {};
+    for (int i = 0; i < 4; ++i) palette[i] = colours.empty() ? 0 : colours[static_cast<size_t>(i) % colours.size()];
+    return WriteGifFile(path, width, height, palette, static_cast<int>(colours.size()),
+                        [](int, int, int f) { return f % 4; });
+}
+
+bool WriteIndexedGif(const std::wstring& path, int width, int height, const unsigned palette[4], int frames,
+                     int (*index)(int x, int y, int frame))
+{
+    return WriteGifFile(path, width, height, palette, frames, index);
 }
 
 std::vector<unsigned> CaptureClient(HWND hwnd, int* width, int* height)

@@ -26,6 +26,11 @@ bool WriteSolid(const std::wstring& path, int width, int height, unsigned colour
 // solid `width` x `height` picture.
 bool WriteGif(const std::wstring& path, int width, int height, const std::vector<unsigned>& colours);
 
+// An animated GIF of `frames` frames over a four-colour palette (0xRRGGBB);
+// `index(x, y, frame)` picks each pixel's palette entry (0..3).
+bool WriteIndexedGif(const std::wstring& path, int width, int height, const unsigned palette[4], int frames,
+                     int (*index)(int x, int y, int frame));
+
 // The client area of `hwnd` as drawn by the window itself (PrintWindow into
 // a 32-bit bitmap); pixels as 0xRRGGBB, row-major. Empty on failure.
 std::vector<unsigned> CaptureClient(HWND hwnd, int* width, int* height);

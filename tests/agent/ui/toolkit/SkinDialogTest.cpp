@@ -1,0 +1,326 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <objbase.h>
+
+#include <string>
+
+#include "DirectoryUtils.h"
+#include "FrameTestResource.h"
+#include "Lumen/PathUtils.h"
+#include "MessageLoop.h"
+#include "SkinDialog.h"
+#include "SkinHelper.h"
+#include "SkinManager.h"
+#include "TestImages.h"
+#include "Window.h"
+#include "ZipTestSupport.h"
+
+namespace {
+
+using Lumen::JoinPath;
+
+// Caption-button strip frames: normal, hover, pressed, disabled.
+constexpr unsigned kStrip[4] = {0xFF0000, 0x00FF00, 0x0000FF, 0x808080};
+constexpr unsigned kTopColour = 0x203040;
+constexpr int kTop = 30;
+constexpr int kSide = 4;
+constexpr int kBottom = 5;
+constexpr UINT kMarker = WM_APP + 100;
+
+// A template child taken over as a skinned control.
+class ProbeControl : public Lumen::Window, public Lumen::SkinHelper {
+public:
+    HWND GetSkinHwnd() const override { return GetHwnd(); }
+    void ApplySkin(Lumen::SkinManager* skin, const Json::Value& entry) override
+    {
+        ++applied;
+        SkinHelper::ApplySkin(skin, entry);
+    }
+    int applied = 0;
+};
+
+class FrameDialog : public Lumen::SkinDialog {
+public:
+    FrameDialog() : SkinDialog(IDD_FRAME_TEST) {}
+    ProbeControl probe;
+    ProbeControl other;
+    int cancels = 0;
+    int oks = 0;
+    int customs = 0;
+    int helps = 0;
+    int markers = 0;
+
+protected:
+    BOOL OnInitDialog() override
+    {
+        probe.SubclassDlgItem(IDC_FRAME_PROBE, GetHwnd());
+        other.SubclassDlgItem(IDC_FRAME_OTHER, GetHwnd());
+        return SkinDialog::OnInitDialog();
+    }
+    void OnOK() override { ++oks; }
+    void OnCancel() override
+    {
+        ++cancels;
+        SkinDialog::OnCancel();
+    }
+    void OnCustomButton() override { ++customs; }
+    void OnHelpButton() override { ++helps; }
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override
+    {
+        if (message == kMarker) {
+            ++markers;
+            return true;
+        }
+        return SkinDialog::OnMessage(message, wParam, lParam, result);
+    }
+};
+
+class SkinDialogTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        ToolkitTest::StartGdiplus();
+    }
+
+    void SetUp() override
+    {
+        program_ = ToolkitTest::MakeTempFolder(L"skin-dialog");
+        images_ = JoinPath(program_, L"skin\\Test.exe\\100");
+        ASSERT_TRUE(Lumen::CreateDirectoryTree(images_));
+        ASSERT_TRUE(ToolkitTest::WriteSolid(JoinPath(images_, L"top.png"), 8, kTop, kTopColour));
+        ASSERT_TRUE(ToolkitTest::WriteSolid(JoinPath(images_, L"left.png"), kSide, 8, 0x111111));
+        ASSERT_TRUE(ToolkitTest::WriteSolid(JoinPath(images_, L"right.png"), kSide, 8, 0x111111));
+        ASSERT_TRUE(ToolkitTest::WriteSolid(JoinPath(images_, L"bottom.png"), 8, kBottom, 0x111111));
+        ASSERT_TRUE(ToolkitTest::WriteStrip(JoinPath(images_, L"button.png"), 20, 16, kStrip));
+        ASSERT_TRUE(ToolkitTest::WriteTextFile(
+            JoinPath(images_, L"resource.json"),
+            R"({"resource":[{"id":"IDD_FRAME","value":7000},{"id":"IDC_PROBE","value":7010},)"
+            R"({"id":"IDC_OTHER","value":7011},{"id":"IDC_NOWHERE","value":7999}]})"));
+        skin_ = std::make_unique<Lumen::SkinManager>(program_);
+        skin_->SetUnpackDirectory(JoinPath(program_, L"skin\\Test.exe"));
+        skin_->LoadResource();
+        Lumen::SkinDialog::SetDefaultResources(skin_.get(), nullptr);
+    }
+
+    void TearDown() override
+    {
+        Lumen::SkinDialog::SetDefaultResources(nullptr, nullptr);
+        Lumen::DeleteDirectoryTree(program_);
+    }
+
+    void WriteDialogSkin(int sysMenuType)
+    {
+        const std::string buttons = R"("nc_part_btn_close":"button.png","nc_part_btn_minimize":"button.png",)"
+                                    R"("nc_part_btn_maximize":"button.png","nc_part_btn_restore":"button.png",)"
+                                    R"("nc_part_btn_help":"button.png","nc_part_btn_custom":"button.png")";
+        ASSERT_TRUE(ToolkitTest::WriteTextFile(
+            JoinPath(images_, L"IDD_FRAME.json"),
+            R"({"skin_info_list":[{"id":"IDD_FRAME","text":"skinned","bg_color":"FFFFFF","nc_info":{)"
+            R"("nc_part_top":"top.png","nc_part_left":"left.png","nc_part_right":"right.png",)"
+            R"("nc_part_bottom":"bottom.png",)" +
+                buttons + R"(,"nc_btn_margin_x":6,"nc_btn_margin_y":1,"nc_btn_gap":2,"sys_menu_type":)" +
+                std::to_string(sysMenuType) +
+                R"(}},{"id":"IDC_PROBE","left":50,"top":60,"width":30,"height":10,"visible":true},)"
+                R"({"id":"IDC_NOWHERE","visible":true},{"id":"IDC_UNNAMED","visible":true}]})"));
+    }
+
+    void Open(FrameDialog& dialog, int sysMenuType)
+    {
+        WriteDialogSkin(sysMenuType);
+        ASSERT_TRUE(dialog.Create(nullptr));
+        ::SetWindowPos(dialog.GetHwnd(), HWND_TOP, 40, 40, 420, 260, SWP_SHOWWINDOW);
+        Pump(dialog);
+    }
+
+    // Runs the loop until everything posted so far has been handled.
+    static void Pump(FrameDialog& dialog)
+    {
+        dialog.markers = 0;
+        ::PostMessageW(dialog.GetHwnd(), kMarker, 0, 0);
+        ASSERT_TRUE(Lumen::MessageLoop::RunUntil([&dialog] { return dialog.markers > 0; }));
+    }
+
+    // The centre of a caption button, on the screen.
+    static POINT ButtonCentre(const FrameDialog& dialog, int button)
+    {
+        const RECT rect = Lumen::CaptionButtonRect(dialog.GetCaptionLayout(), button);
+        RECT window = {};
+        ::GetWindowRect(dialog.GetHwnd(), &window);
+        return POINT{window.left + (rect.left + rect.right) / 2, window.top + (rect.top + rect.bottom) / 2};
+    }
+
+    // The frame's pixel at a screen point, as 0xRRGGBB.
+    static unsigned FramePixel(const FrameDialog& dialog, POINT screen)
+    {
+        RECT window = {};
+        ::GetWindowRect(dialog.GetHwnd(), &window);
+        HDC dc = ::GetWindowDC(dialog.GetHwnd());
+        const COLORREF colour = ::GetPixel(dc, screen.x - window.left, screen.y - window.top);
+        ::ReleaseDC(dialog.GetHwnd(), dc);
+        return (GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
+    }
+
+    static LPARAM ScreenParam(POINT point) { return MAKELPARAM(point.x, point.y); }
+    static LPARAM ClientParam(HWND hwnd, POINT screen)
+    {
+        ::ScreenToClient(hwnd, &screen);
+        return MAKELPARAM(static_cast<short>(screen.x), static_cast<short>(screen.y));
+    }
+
+    std::wstring program_;
+    std::wstring images_;
+    std::unique_ptr<Lumen::SkinManager> skin_;
+};
+
+TEST_F(SkinDialogTest, AppliesItsSkinToItselfAndItsControls)
+{
+    FrameDialog dialog;
+    Open(dialog, 0);
+    const HWND hwnd = dialog.GetHwnd();
+    ASSERT_TRUE(dialog.IsFrameSkinned());
+    wchar_t caption[64] = {};
+    ::GetWindowTextW(hwnd, caption, 64);
+    EXPECT_STREQ(L"skinned", caption);
+
+    // The client area is the window less the frame pictures.
+    RECT window = {};
+    RECT client = {};
+    ::GetWindowRect(hwnd, &window);
+    ::GetClientRect(hwnd, &client);
+    ::MapWindowPoints(hwnd, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    EXPECT_EQ(kSide, client.left - window.left);
+    EXPECT_EQ(kTop, client.top - window.top);
+    EXPECT_EQ(kSide, window.right - client.right);
+    EXPECT_EQ(kBottom, window.bottom - client.bottom);
+
+    // Skinned children start hidden; only the one with an entry is shown,
+    // placed from the main window's outer corner less the frame.
+    EXPECT_EQ(1, dialog.probe.applied);
+    EXPECT_EQ(0, dialog.other.applied);
+    EXPECT_TRUE(::IsWindowVisible(dialog.probe.GetHwnd()));
+    EXPECT_FALSE(::IsWindowVisible(dialog.other.GetHwnd()));
+    RECT probe = {};
+    ::GetWindowRect(dialog.probe.GetHwnd(), &probe);
+    ::MapWindowPoints(nullptr, hwnd, reinterpret_cast<POINT*>(&probe), 2);
+    EXPECT_EQ(50 - kSide, probe.left);
+    EXPECT_EQ(60 - kTop, probe.top);
+    EXPECT_EQ(30, probe.right - probe.left);
+
+    // The frame is drawn from the pictures; the caption band is a caption.
+    const POINT band{window.left + 120, window.top + 3};
+    EXPECT_TRUE(ToolkitTest::Near(kTopColour, FramePixel(dialog, band)));
+    EXPECT_EQ(HTCAPTION, ::SendMessageW(hwnd, WM_NCHITTEST, 0, ScreenParam(POINT{window.left + 120, window.top + 15})));
+    EXPECT_EQ(HTCLIENT, ::SendMessageW(hwnd, WM_NCHITTEST, 0, ScreenParam(POINT{window.left + 120, window.top + 60})));
+
+    // A new caption keeps the skinned band (the system draws its own caption
+    // when the text changes).
+    ::SetWindowTextW(hwnd, L"renamed");
+    EXPECT_TRUE(ToolkitTest::Near(kTopColour, FramePixel(dialog, band)));
+
+    // Maximised, the window covers its monitor's work area less one pixel.
+    MINMAXINFO info = {};
+    ::SendMessageW(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof(monitor);
+    ASSERT_TRUE(::GetMonitorInfoW(::MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST), &monitor));
+    EXPECT_EQ(0, info.ptMaxPosition.x);
+    EXPECT_EQ(monitor.rcWork.right - monitor.rcWork.left, info.ptMaxSize.x);
+    EXPECT_EQ(monitor.rcWork.bottom - monitor.rcWork.top - 1, info.ptMaxSize.y);
+    EXPECT_EQ(info.ptMaxSize.y, info.ptMaxTrackSize.y);
+
+    // A posted "TaskbarButtonCreated" makes the taskbar interface when the
+    // window accepts the message.
+    ::PostMessageW(hwnd, Lumen::TaskbarManager::TaskbarButtonCreatedMessage(), 0, 0);
+    Pump(dialog);
+    if (dialog.GetTaskbarManager().AcceptsMessage()) {
+        EXPECT_NE(nullptr, dialog.GetTaskbarManager().Get());
+    }
+}
+
+TEST_F(SkinDialogTest, CaptionButtonsHoverPressAndActOnlyWhenReleasedOnThem)
+{
+    FrameDialog dialog;
+    Open(dialog, 0);
+    const HWND hwnd = dialog.GetHwnd();
+    const POINT close = ButtonCentre(dialog, Lumen::kCaptionClose);
+    EXPECT_TRUE(ToolkitTest::Near(kStrip[0], FramePixel(dialog, close)));
+
+    // Hover.
+    ::SendMessageW(hwnd, WM_NCMOUSEMOVE, HTCAPTION, ScreenParam(close));
+    EXPECT_EQ(Lumen::kCaptionClose, dialog.GetHoveredButton());
+    EXPECT_TRUE(ToolkitTest::Near(kStrip[1], FramePixel(dialog, close)));
+
+    // Press, then release outside the button: nothing happens.
+    ::SendMessageW(hwnd, WM_NCLBUTTONDOWN, HTCAPTION, ScreenParam(close));
+    EXPECT_EQ(Lumen::kCaptionClose, dialog.GetPressedButton());
+    EXPECT_EQ(hwnd, ::GetCapture());
+    EXPECT_TRUE(ToolkitTest::Near(kStrip[2], FramePixel(dialog, close)));
+    RECT window = {};
+    ::GetWindowRect(hwnd, &window);
+    ::SendMessageW(hwnd, WM_LBUTTONUP, 0, ClientParam(hwnd, POINT{window.left + 100, window.top + 15}));
+    EXPECT_NE(hwnd, ::GetCapture());
+    EXPECT_EQ(Lumen::kCaptionNone, dialog.GetPressedButton());
+    Pump(dialog);
+    EXPECT_EQ(0, dialog.cancels);
+    EXPECT_TRUE(::IsWindowVisible(hwnd));
+    EXPECT_TRUE(ToolkitTest::Near(kStrip[0], FramePixel(dialog, close)));
+
+    // The custom button while the user button is disabled: the disabled
+    // frame, and clicks do nothing.
+    const POINT custom = ButtonCentre(dialog, Lumen::kCaptionCustom);
+    dialog.EnableUserButton(false);
+    EXPECT_TRUE(ToolkitTest::Near(kStrip[3], FramePixel(dialog, custom)));
+    ::SendMessageW(hwnd, WM_NCLBUTTONDOWN, HTCAPTION, ScreenParam(custom));
+    ::SendMessageW(hwnd, WM_LBUTTONUP, 0, ClientParam(hwnd, custom));
+    EXPECT_EQ(0, dialog.customs);
+    dialog.EnableUserButton(true);
+    EXPECT_TRUE(ToolkitTest::Near(kStrip[0], FramePixel(dialog, custom)));
+    ::SendMessageW(hwnd, WM_NCLBUTTONDOWN, HTCAPTION, ScreenParam(custom));
+    ::SendMessageW(hwnd, WM_LBUTTONUP, 0, ClientParam(hwnd, custom));
+    EXPECT_EQ(1, dialog.customs);
+    const POINT help = ButtonCentre(dialog, Lumen::kCaptionHelp);
+    ::SendMessageW(hwnd, WM_NCLBUTTONDOWN, HTCAPTION, ScreenParam(help));
+    ::SendMessageW(hwnd, WM_LBUTTONUP, 0, ClientParam(hwnd, help));
+    EXPECT_EQ(1, dialog.helps);
+
+    // Press and release on close: it acts once, as the system close.
+    ::SendMessageW(hwnd, WM_NCLBUTTONDOWN, HTCAPTION, ScreenParam(close));
+    ::SendMessageW(hwnd, WM_LBUTTONUP, 0, ClientParam(hwnd, close));
+    Pump(dialog);
+    EXPECT_EQ(1, dialog.cancels);
+    EXPECT_FALSE(::IsWindowVisible(hwnd));
+}
+
+TEST_F(SkinDialogTest, SysMenuTypeTwoShowsOnlyCloseAndEnterEscapeNeverClose)
+{
+    FrameDialog dialog;
+    Open(dialog, 2);
+    const HWND hwnd = dialog.GetHwnd();
+    const Lumen::CaptionLayout& layout = dialog.GetCaptionLayout();
+    EXPECT_FALSE(layout.placedMaximize || layout.placedMinimize || layout.placedHelp || layout.placedCustom);
+    // Where the maximise button would be, the caption band shows.
+    RECT window = {};
+    ::GetWindowRect(hwnd, &window);
+    const POINT close = ButtonCentre(dialog, Lumen::kCaptionClose);
+    EXPECT_TRUE(ToolkitTest::Near(kStrip[0], FramePixel(dialog, close)));
+    EXPECT_TRUE(ToolkitTest::Near(kTopColour, FramePixel(dialog, POINT{close.x - 22, close.y})));
+
+    const HWND edit = dialog.GetDlgItem(IDC_FRAME_EDIT);
+    ::ShowWindow(edit, SW_SHOW);
+    ::SetFocus(edit);
+    for (HWND target : {edit, hwnd, dialog.GetDlgItem(IDOK)}) {
+        for (WPARAM key : {VK_RETURN, VK_ESCAPE}) {
+            ::PostMessageW(target, WM_KEYDOWN, key, 1);
+            ::PostMessageW(target, WM_KEYUP, key, 0xC0000001);
+        }
+    }
+    Pump(dialog);
+    EXPECT_EQ(0, dialog.oks);
+    EXPECT_EQ(0, dialog.cancels);
+    EXPECT_TRUE(::IsWindowVisible(hwnd));
+}
+
+}  // namespace

@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+
+#include "DirectoryUtils.h"
+#include "Lumen/PathUtils.h"
+#include "SkinManager.h"
+#include "ZipTestSupport.h"
+
+namespace {
+
+using Lumen::JoinPath;
+using Lumen::SkinManager;
+
+TEST(SkinManagerTest, ReadsTheResourceTable)
+{
+    SkinManager skin(L"C:\\App\\");
+    std::string error;
+    ASSERT_TRUE(skin.ParseResourceTable(
+        u8R"({"resource":[{"id":"IDD_MAIN","value":102},{"id":"로그인","value":130},{"id":"IDD_MAIN","value":7}]})",
+        &error));
+    EXPECT_EQ(102, skin.IdentifierByName(L"IDD_MAIN"));  // the first value stays
+    EXPECT_EQ(130, skin.IdentifierByName(L"로그인"));
+    EXPECT_EQ(L"IDD_MAIN", skin.NameByIdentifier(102));
+    EXPECT_EQ(L"IDD_MAIN", skin.NameByIdentifier(7));
+    // An unknown name is entered with 0.
+    EXPECT_EQ(0, skin.IdentifierByName(L"IDC_UNKNOWN"));
+    EXPECT_EQ(0, skin.IdentifierByName(L"IDC_UNKNOWN"));
+    EXPECT_EQ(L"", skin.NameByIdentifier(999));
+
+    // A document without "resource" reads nothing and is no error.
+    EXPECT_TRUE(skin.ParseResourceTable("{}", &error));
+    // Malformed text, and a member of the wrong type, end the reading with
+    // the reason; entries read before stay.
+    EXPECT_FALSE(skin.ParseResourceTable("{\"resource\": [", &error));
+    EXPECT_FALSE(error.empty());
+    error.clear();
+    EXPECT_FALSE(skin.ParseResourceTable(R"({"resource":[{"id":"A","value":1},{"id":"B","value":"x"}]})", &error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(1, skin.IdentifierByName(L"A"));
+    EXPECT_FALSE(skin.ParseResourceTable(R"({"resource":[{"id":"N","value":-4}]})", &error));
+}
+
+class SkinManagerFolderTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        program_ = ToolkitTest::MakeTempFolder(L"skin-test");
+        unpack_ = JoinPath(program_, L"skin\\PavoAgent.exe");
+        Lumen::CreateDirectoryTree(JoinPath(program_, L"skin"));
+    }
+    void TearDown() override { Lumen::DeleteDirectoryTree(program_); }
+
+    std::wstring program_;
+    std::wstring unpack_;
+};
+
+TEST_F(SkinManagerFolderTest, UnpacksTheArchiveAndHandsOutDialogSkins)
+{
+    ASSERT_TRUE(ToolkitTest::WriteZip(
+        JoinPath(program_, L"skin\\PavoAgent_default.zip"),
+        {{"100/resource.json", R"({"resource":[{"id":"IDD_MAIN","value":102},{"id":"IDD_BAD","value":103},)"
+                               R"({"id":"IDD_EMPTY","value":104},{"id":"IDD_NONE","value":105}]})"},
+         {"100/IDD_MAIN.json", R"({"skin_info_list":[{"id":"IDD_MAIN","text":"main"}]})"},
+         {"100/IDD_BAD.json", R"({"skin_info_list":[)"},
+         {"100/IDD_EMPTY.json", R"({"other":1})"}}));
+    // A stale unpack folder is removed first.
+    ASSERT_TRUE(ToolkitTest::WriteTextFile(JoinPath(unpack_, L"100\\stale.json"), "{}"));
+
+    SkinManager skin(program_);
+    skin.SetUnpackDirectory(unpack_);
+    EXPECT_EQ(JoinPath(program_, L"skin"), skin.GetSkinDirectory());
+    EXPECT_TRUE(skin.UnpackSkin());
+    bool exists = true;
+    ToolkitTest::ReadTextFile(JoinPath(unpack_, L"100\\stale.json"), &exists);
+    EXPECT_FALSE(exists);
+    skin.LoadResource();
+    EXPECT_EQ(102, skin.IdentifierByName(L"IDD_MAIN"));
+    EXPECT_EQ(JoinPath(unpack_, L"100"), skin.GetImageDirectory());
+    EXPECT_FALSE(skin.GetDefaultFaceName().empty());
+
+    Json::Value list;
+    ASSERT_TRUE(skin.LoadSkin(102, list));
+    ASSERT_TRUE(list.isArray());
+    EXPECT_EQ("main", list[0]["text"].asString());
+    EXPECT_FALSE(skin.LoadSkin(103, list));  // malformed
+    EXPECT_FALSE(skin.LoadSkin(104, list));  // no "skin_info_list"
+    EXPECT_FALSE(skin.LoadSkin(105, list));  // no file
+    EXPECT_FALSE(skin.LoadSkin(999, list));  // no name
+}
+
+TEST_F(SkinManagerFolderTest, AMissingArchiveOrTableLeavesTheDefaults)
+{
+    SkinManager skin(program_);
+    skin.SetUnpackDirectory(unpack_);
+    EXPECT_TRUE(skin.UnpackSkin());
+    skin.LoadResource();
+    EXPECT_EQ(0, skin.IdentifierByName(L"IDD_MAIN"));
+    Json::Value list;
+    EXPECT_FALSE(skin.LoadSkin(0, list));
+}
+
+}  // namespace

@@ -1,0 +1,121 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+#include "DirectoryUtils.h"
+#include "Lumen/PathUtils.h"
+#include "ZipFormat.h"
+#include "ZipTestSupport.h"
+
+namespace {
+
+using Lumen::JoinPath;
+using Lumen::ZipFormat;
+using ToolkitTest::ReadTextFile;
+using ToolkitTest::WriteZip;
+using ToolkitTest::ZipEntry;
+
+TEST(ZipFormatTest, EntryNamesThatLeaveTheFolderAreRefused)
+{
+    EXPECT_EQ(L"100\\resource.json", ZipFormat::SafeRelativePath(L"100/resource.json"));
+    EXPECT_EQ(L"100\\product_icons", ZipFormat::SafeRelativePath(L"100/product_icons/"));
+    EXPECT_EQ(L"a\\b..c\\d.txt", ZipFormat::SafeRelativePath(L"a/b..c/d.txt"));
+    EXPECT_EQ(L"한글\\그림.png", ZipFormat::SafeRelativePath(L"한글/그림.png"));
+    for (const wchar_t* hostile : {L"", L"/", L"../evil.txt", L"a/../../evil.txt", L"..", L"a\\..\\b",
+                                   L"/etc/evil", L"\\evil.txt", L"\\\\server\\share\\x", L"\\\\?\\C:\\x",
+                                   L"C:evil.txt", L"C:\\evil.txt", L"a/file.txt:stream", L"a/. ./b",
+                                   L"a/.../b", L"a//b", L"CON", L"a/nul.txt", L"com1", L"a/b?.txt"}) {
+        EXPECT_EQ(L"", ZipFormat::SafeRelativePath(hostile)) << hostile;
+    }
+}
+
+class ZipFormatExtractTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        root_ = ToolkitTest::MakeTempFolder(L"zip-test");
+        destination_ = JoinPath(root_, L"out");
+        archive_ = JoinPath(root_, L"archive\\skin.zip");  // the archive's folder is made by the test
+        Lumen::CreateDirectoryTree(JoinPath(root_, L"archive"));
+    }
+    void TearDown() override { Lumen::DeleteDirectoryTree(root_); }
+
+    bool Extract(const std::vector<ZipEntry>& entries)
+    {
+        EXPECT_TRUE(WriteZip(archive_, entries));
+        ZipFormat zip;
+        EXPECT_TRUE(zip.Open(archive_, ZipFormat::OpenMode::kRead));
+        return zip.ExtractAll(destination_);
+    }
+
+    std::wstring root_;
+    std::wstring destination_;
+    std::wstring archive_;
+};
+
+TEST_F(ZipFormatExtractTest, WritesEntriesUnderBackslashPathsAndOverwritesFiles)
+{
+    ASSERT_TRUE(ToolkitTest::WriteTextFile(JoinPath(destination_, L"100\\resource.json"), "old and longer"));
+    ASSERT_TRUE(Extract({{"100/", "", true},
+                         {"100/resource.json", "{\"resource\":[]}"},
+                         {"100/product_icons/a.png", std::string(5000, 'x')},
+                         {u8"100/한글.json", "{}"}}));
+    EXPECT_EQ("{\"resource\":[]}", ReadTextFile(JoinPath(destination_, L"100\\resource.json")));
+    EXPECT_EQ(std::string(5000, 'x'), ReadTextFile(JoinPath(destination_, L"100\\product_icons\\a.png")));
+    EXPECT_EQ("{}", ReadTextFile(JoinPath(destination_, L"100\\한글.json")));
+
+    // The entry's time is kept (local 2024-06-01 12:00).
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    ASSERT_TRUE(::GetFileAttributesExW(JoinPath(destination_, L"100\\resource.json").c_str(),
+                                       GetFileExInfoStandard, &data));
+    FILETIME local = {};
+    SYSTEMTIME time = {};
+    ::FileTimeToLocalFileTime(&data.ftLastWriteTime, &local);
+    ::FileTimeToSystemTime(&local, &time);
+    EXPECT_EQ(2024, time.wYear);
+    EXPECT_EQ(6, time.wMonth);
+    EXPECT_EQ(12, time.wHour);
+}
+
+TEST_F(ZipFormatExtractTest, AFolderListedAfterAFileInsideItIsASuccess)
+{
+    EXPECT_TRUE(Extract({{"100/a.json", "a"}, {"100/", "", true}, {"100/b.json", "b"}}));
+    EXPECT_EQ("b", ReadTextFile(JoinPath(destination_, L"100\\b.json")));
+}
+
+TEST_F(ZipFormatExtractTest, AHostileEntryEndsTheExtractionAndWritesNothingOutside)
+{
+    EXPECT_FALSE(Extract({{"100/first.json", "1"}, {"../escaped.txt", "evil"}, {"100/after.json", "2"}}));
+    EXPECT_EQ("1", ReadTextFile(JoinPath(destination_, L"100\\first.json")));  // what came before stays
+    bool exists = true;
+    ReadTextFile(JoinPath(root_, L"escaped.txt"), &exists);
+    EXPECT_FALSE(exists);
+    ReadTextFile(JoinPath(destination_, L"100\\after.json"), &exists);
+    EXPECT_FALSE(exists);
+
+    for (const char* name : {"/rooted.txt", "C:/drive.txt", "100/stream.txt:hidden", "100/../../up.txt"}) {
+        EXPECT_FALSE(Extract({{name, "evil"}})) << name;
+    }
+    ReadTextFile(JoinPath(destination_, L"100\\stream.txt"), &exists);
+    EXPECT_FALSE(exists);
+}
+
+TEST_F(ZipFormatExtractTest, EmptyMissingOrDamagedArchivesFail)
+{
+    ZipFormat zip;
+    // An archive without entries: minizip may refuse it at once.
+    ASSERT_TRUE(WriteZip(archive_, {}));
+    EXPECT_FALSE(zip.Open(archive_, ZipFormat::OpenMode::kRead) && zip.ExtractAll(destination_));
+
+    EXPECT_FALSE(zip.Open(JoinPath(root_, L"missing.zip"), ZipFormat::OpenMode::kRead));
+    EXPECT_FALSE(zip.Open(L"", ZipFormat::OpenMode::kRead));
+    EXPECT_FALSE(zip.Open(archive_, ZipFormat::OpenMode::kWrite));
+
+    ASSERT_TRUE(ToolkitTest::WriteTextFile(archive_, "PK\x03\x04 this is no archive"));
+    EXPECT_FALSE(zip.Open(archive_, ZipFormat::OpenMode::kRead));
+    EXPECT_FALSE(zip.ExtractAll(destination_));
+}
+
+}  // namespace
