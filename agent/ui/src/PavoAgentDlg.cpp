@@ -62,6 +62,7 @@ BOOL PavoAgentDlg::OnInitDialog()
 {
     const BOOL result = SkinDialog::OnInitDialog();
     UiText::TranslateWindowTexts(*this);
+    if (HFONT caption = UiText::CaptionFontInFace(captionFont_.Get(), GetLogFont())) captionFont_.Reset(caption);
     const HWND hwnd = GetHwnd();
     if (HMENU system = ::GetSystemMenu(hwnd, FALSE)) {
         wchar_t about[64] = {};
@@ -423,6 +424,7 @@ void PavoAgentDlg::ShowNoticeWindow()
     noticeView_->SetNotice(ConfigManager::GetInstance()->GetNotice());
     CenterOnOwner(noticeView_->GetHwnd(), GetHwnd());
     ::ShowWindow(noticeView_->GetHwnd(), SW_SHOW);
+    ::SetFocus(noticeView_->GetDlgItem(IDOK));
 }
 
 void PavoAgentDlg::ShowUserInfoWindow()
@@ -432,6 +434,7 @@ void PavoAgentDlg::ShowUserInfoWindow()
     userInfoView_->SetUserInfo(config->GetCompanyName(), config->GetCustomerId(), config->GetCustomerName());
     CenterOnOwner(userInfoView_->GetHwnd(), GetHwnd());
     ::ShowWindow(userInfoView_->GetHwnd(), SW_SHOW);
+    ::SetFocus(userInfoView_->GetDlgItem(IDOK));
 }
 
 void PavoAgentDlg::OnCustomButton()
