@@ -425,6 +425,10 @@ void PavoAgentDlg::ShowNoticeWindow()
     CenterOnOwner(noticeView_->GetHwnd(), GetHwnd());
     ::ShowWindow(noticeView_->GetHwnd(), SW_SHOW);
     ::SetFocus(noticeView_->GetDlgItem(IDOK));
+    // Painted now, frame and children alike: the window may come up while
+    // other windows are busy with the overlay.
+    ::RedrawWindow(noticeView_->GetHwnd(), nullptr, nullptr,
+                   RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
 void PavoAgentDlg::ShowUserInfoWindow()

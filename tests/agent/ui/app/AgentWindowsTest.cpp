@@ -5,6 +5,7 @@
 #include <objidl.h>
 
 #include <gdiplus.h>
+#include <shellapi.h>
 
 #include <memory>
 #include <string>
@@ -535,6 +536,21 @@ TEST_F(AgentWindowsTest, ServerTextIsShownAsData)
     }
     EXPECT_EQ(NoticeView::BuildPage(L"<style></style>", L"%s"),
               L"<html> <head> <style></style> </head> <body> %s </body> </html>");
+}
+
+TEST_F(AgentWindowsTest, TrayIconIsAddedAgainWhenTheShellRestarts)
+{
+    // Wine keeps a tray window even without a desktop shell.
+    ASSERT_TRUE(PumpUntil([&] { return dialog_->IsTrayIconPresent(); }, 10000));
+    NOTIFYICONDATAW data = {};
+    data.cbSize = sizeof(data);
+    data.hWnd = hwnd_;
+    data.uID = TrayIcon::kIconId;
+    ASSERT_TRUE(::Shell_NotifyIconW(NIM_DELETE, &data)) << "the icon was there";
+    const UINT taskbarCreated = ::RegisterWindowMessageW(L"TaskbarCreated");
+    EXPECT_EQ(::SendMessageW(hwnd_, taskbarCreated, 0, 0), 1);
+    EXPECT_TRUE(dialog_->IsTrayIconPresent());
+    EXPECT_TRUE(::Shell_NotifyIconW(NIM_DELETE, &data)) << "added again";
 }
 
 TEST_F(AgentWindowsTest, AboutBoxClosesOnAClick)
