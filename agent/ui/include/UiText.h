@@ -1,0 +1,29 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace Lumen {
+class SkinDialog;
+}
+
+// Texts of the windows through the language table.
+namespace UiText {
+
+// Replaces the text of the dialog and of each of its direct children by the
+// table's text for it (the template and skin texts are keys).
+void TranslateWindowTexts(const Lumen::SkinDialog& dialog);
+
+// Opens the remote-assistance address ("REMOTE_ASSIST_URL") with the shell.
+// The result is not checked: the shell reports its own failures.
+void OpenRemoteAssistance(const std::wstring& address);
+
+// A caption font like `caption` in the face of `dialogFont`: the system's
+// caption face may lack Hangul, the skin's face has it. Null on failure.
+HFONT CaptionFontInFace(HFONT caption, const LOGFONTW& dialogFont);
+
+// The caption of the agent's message boxes.
+constexpr const wchar_t* kAgentTitle = L"Pavo 통합에이전트";
+
+}  // namespace UiText
