@@ -1,12 +1,12 @@
 #include "HttpParsing.h"
 
-#include <windows.h>
-
-#include <cstdio>
 #include <cstring>
 #include <cwctype>
 #include <limits>
 #include <regex>
+
+#include "Lumen/DebugOutput.h"
+#include "Lumen/StringUtils.h"
 
 namespace Lumen {
 
@@ -20,16 +20,27 @@ std::wstring Trim(const std::wstring& text)
     return text.substr(first, last - first + 1);
 }
 
-// Removes every "charset=" in any case: the matches were found case-insensitively.
+// Whether `text` at `at` holds `lowerAscii` in any case of its ASCII letters.
+bool StartsWithAsciiNoCase(const std::wstring& text, size_t at, const std::wstring& lowerAscii)
+{
+    if (text.size() - at < lowerAscii.size()) return false;
+    for (size_t i = 0; i < lowerAscii.size(); ++i) {
+        wchar_t c = text[at + i];
+        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+        if (c != lowerAscii[i]) return false;
+    }
+    return true;
+}
+
+// Removes every "charset=" in any case: the matches were found case-insensitively
+// (the regular expression folds ASCII letters only).
 std::wstring RemoveCharsetKeyword(const std::wstring& match)
 {
     static const std::wstring kKeyword = L"charset=";
     std::wstring result;
     size_t i = 0;
     while (i < match.size()) {
-        if (match.size() - i >= kKeyword.size() &&
-            ::CompareStringOrdinal(match.c_str() + i, static_cast<int>(kKeyword.size()), kKeyword.c_str(),
-                                   static_cast<int>(kKeyword.size()), TRUE) == CSTR_EQUAL) {
+        if (StartsWithAsciiNoCase(match, i, kKeyword)) {
             i += kKeyword.size();
             continue;
         }
@@ -48,9 +59,7 @@ std::vector<std::wstring> FindAllMatches(const std::wstring& text, const std::ws
         for (std::wsregex_iterator it(text.begin(), text.end(), expression), end; it != end; ++it)
             matches.push_back(it->str());
     } catch (const std::regex_error& e) {
-        char line[512];
-        std::snprintf(line, sizeof(line), "HttpClient::ParseRegExpression() error : %s\n", e.what());
-        ::OutputDebugStringA(line);
+        OutputDebugMessage(L"HttpClient::ParseRegExpression() error : %s", Utf8ToWide(e.what()).c_str());
         matches.clear();
     }
     return matches;
@@ -96,7 +105,7 @@ bool IsUtf8Charset(const std::wstring& charset)
     if (charset.size() < 5) return false;
     static const wchar_t kUtf8[] = L"utf-8";
     for (size_t i = 0; i < 5; ++i)
-        if (std::towlower(charset[i]) != kUtf8[i]) return false;
+        if (static_cast<wchar_t>(std::towlower(charset[i])) != kUtf8[i]) return false;
     return true;
 }
 
@@ -107,12 +116,7 @@ std::wstring DecodeBody(const char* bytes, size_t length, const std::wstring& ch
     if (zero != nullptr) length = static_cast<size_t>(static_cast<const char*>(zero) - bytes);
     if (length == 0) return {};
     if (length > static_cast<size_t>(std::numeric_limits<int>::max())) return {};
-    const UINT codePage = IsUtf8Charset(charset) ? CP_UTF8 : CP_ACP;
-    const int wideLength = ::MultiByteToWideChar(codePage, 0, bytes, static_cast<int>(length), nullptr, 0);
-    if (wideLength <= 0) return {};
-    std::wstring text(static_cast<size_t>(wideLength), L'\0');
-    ::MultiByteToWideChar(codePage, 0, bytes, static_cast<int>(length), &text[0], wideLength);
-    return text;
+    return IsUtf8Charset(charset) ? Utf8ToWide(bytes, length) : AnsiToWide(bytes, length);
 }
 
 }  // namespace Lumen
