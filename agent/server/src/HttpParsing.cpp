@@ -12,12 +12,15 @@ namespace Lumen {
 
 namespace {
 
-std::wstring Trim(const std::wstring& text)
+bool IsDigit(wchar_t c)
 {
-    const size_t first = text.find_first_not_of(L" \t\r\n");
-    if (first == std::wstring::npos) return {};
-    const size_t last = text.find_last_not_of(L" \t\r\n");
-    return text.substr(first, last - first + 1);
+    return c >= L'0' && c <= L'9';
+}
+
+// [A-Za-z0-9\-_]
+bool IsTokenCharacter(wchar_t c)
+{
+    return IsDigit(c) || (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z') || c == L'-' || c == L'_';
 }
 
 // Whether `text` at `at` holds `lowerAscii` in any case of its ASCII letters.
@@ -30,23 +33,6 @@ bool StartsWithAsciiNoCase(const std::wstring& text, size_t at, const std::wstri
         if (c != lowerAscii[i]) return false;
     }
     return true;
-}
-
-// Removes every "charset=" in any case: the matches were found case-insensitively
-// (the regular expression folds ASCII letters only).
-std::wstring RemoveCharsetKeyword(const std::wstring& match)
-{
-    static const std::wstring kKeyword = L"charset=";
-    std::wstring result;
-    size_t i = 0;
-    while (i < match.size()) {
-        if (StartsWithAsciiNoCase(match, i, kKeyword)) {
-            i += kKeyword.size();
-            continue;
-        }
-        result += match[i++];
-    }
-    return result;
 }
 
 }  // namespace
@@ -67,29 +53,43 @@ std::vector<std::wstring> FindAllMatches(const std::wstring& text, const std::ws
 
 std::wstring ParseCharset(const std::wstring& headers)
 {
-    std::vector<std::wstring> matches = FindAllMatches(headers, L"charset= [A-Za-z0-9\\-_]+");
-    if (matches.empty()) matches = FindAllMatches(headers, L"charset=[A-Za-z0-9\\-_]+");
-    if (matches.empty()) return {};
-    return Trim(RemoveCharsetKeyword(matches.front()));
+    // "charset= <token>" anywhere wins over "charset=<token>"; the keyword in
+    // any case. Scanned by hand: a regular expression recurses once per
+    // character, and a long header value would overflow the thread's stack.
+    static const std::wstring kKeyword = L"charset=";
+    for (const bool blank : {true, false}) {
+        for (size_t at = 0; at < headers.size(); ++at) {
+            if (!StartsWithAsciiNoCase(headers, at, kKeyword)) continue;
+            size_t first = at + kKeyword.size();
+            if (blank) {
+                if (first >= headers.size() || headers[first] != L' ') continue;
+                ++first;
+            }
+            size_t last = first;
+            while (last < headers.size() && IsTokenCharacter(headers[last])) ++last;
+            if (last > first) return headers.substr(first, last - first);
+        }
+    }
+    return {};
 }
 
 bool ParseContentLength(const std::wstring& headers, uint64_t* length, bool* present)
 {
     *length = 0;
     if (present != nullptr) *present = false;
-    const std::wstring kName = L"Content-Length:";
-    size_t searchFrom = 0;
-    for (const std::wstring& match : FindAllMatches(headers, L"Content-Length: [0-9]+")) {
-        // Matches come left to right and are substrings of the header text.
-        const size_t at = headers.find(match, searchFrom);
-        if (at == std::wstring::npos) break;
-        searchFrom = at + match.size();
-        // Only a header line of its own counts, not the tail of "X-Content-Length: ...".
-        if (at != 0 && headers[at - 1] != L'\n') continue;
-        const std::wstring digits = Trim(match.substr(kName.size()));
+    // "Content-Length: <digits>" in any case, exactly one blank; only a header
+    // line of its own counts, not the tail of "X-Content-Length: ...". The
+    // first such line wins. Scanned by hand, as in ParseCharset.
+    static const std::wstring kName = L"content-length: ";
+    for (size_t at = 0; at < headers.size(); ++at) {
+        if (!StartsWithAsciiNoCase(headers, at, kName)) continue;
+        const size_t first = at + kName.size();
+        size_t last = first;
+        while (last < headers.size() && IsDigit(headers[last])) ++last;
+        if (last == first || (at != 0 && headers[at - 1] != L'\n')) continue;
         uint64_t value = 0;
-        for (wchar_t c : digits) {
-            const uint64_t digit = static_cast<uint64_t>(c - L'0');
+        for (size_t i = first; i < last; ++i) {
+            const uint64_t digit = static_cast<uint64_t>(headers[i] - L'0');
             if (value > (std::numeric_limits<uint64_t>::max() - digit) / 10) return false;
             value = value * 10 + digit;
         }
