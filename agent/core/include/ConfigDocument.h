@@ -20,5 +20,5 @@ struct ConfigValues {
 // Reads the decrypted text of the configuration file. False when it is not
 // JSON: nothing is read. Otherwise true; `*error` then describes the first bad
 // value ("" when none), and the values read before it are in `*values`.
-// Portable C++: no Win32.
+// Never throws. Portable C++: no Win32.
 bool ParseConfigDocument(const char* text, std::size_t length, ConfigValues* values, std::string* error);

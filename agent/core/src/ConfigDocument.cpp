@@ -13,11 +13,14 @@ bool ParseConfigDocument(const char* text, std::size_t length, ConfigValues* val
 {
     error->clear();
     Json::Value root;
-    {
+    try {
         Json::CharReaderBuilder builder;
         std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
         std::string errors;
         if (!reader->parse(text, text + length, &root, &errors)) return false;
+    } catch (const std::exception&) {
+        // The reader throws instead of failing for nesting past its limit.
+        return false;
     }
     try {
         if (!root.isObject()) throw std::runtime_error("the settings are not a JSON object");
