@@ -5,10 +5,10 @@
 
 // An invariant of the code under test: a broken one ends the run like a
 // sanitizer finding, so that libFuzzer keeps the input.
-#define PAVO_FUZZ_CHECK(condition)                                                             \
-    do {                                                                                       \
-        if (!(condition)) {                                                                    \
+#define PAVO_FUZZ_CHECK(condition)                                                                 \
+    do {                                                                                           \
+        if (!(condition)) {                                                                        \
             std::fprintf(stderr, "%s:%d: invariant broken: %s\n", __FILE__, __LINE__, #condition); \
-            std::abort();                                                                      \
-        }                                                                                      \
+            std::abort();                                                                          \
+        }                                                                                          \
     } while (0)

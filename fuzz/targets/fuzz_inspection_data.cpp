@@ -50,7 +50,8 @@ void ReadAsInstallerInfo(const Json::Value& root)
         if (!PackageRules::ValidateRules(member, &error)) return;
         const INSTALLER_INFO info = PackageRules::InstallerInfoFor(root, code);
         for (const bool nativeX64 : {false, true}) {
-            for (const std::wstring& process : PackageRules::SplitTrimmed(PackageRules::ChooseProcessList(info, nativeX64), L';')) {
+            for (const std::wstring& process :
+                 PackageRules::SplitTrimmed(PackageRules::ChooseProcessList(info, nativeX64), L';')) {
                 PAVO_FUZZ_CHECK(!process.empty());
                 PAVO_FUZZ_CHECK(process.find(L';') == std::wstring::npos);
             }

@@ -59,8 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (message.status != PipeMessageStatus::Ok) continue;
         // What was read can be written again and reads back the same.
         if (message.protocolId == Lumen::kProtocolAgentIdentify && message.sessionId >= 0 && message.processId >= 0) {
-            const std::string again = Lumen::PipeProtocol::BuildAgentIdentify(
-                static_cast<uint32_t>(message.sessionId), static_cast<uint32_t>(message.processId));
+            const std::string again = Lumen::PipeProtocol::BuildAgentIdentify(static_cast<uint32_t>(message.sessionId),
+                                                                              static_cast<uint32_t>(message.processId));
             const PipeMessage reread = Lumen::PipeProtocol::ParsePipeMessage(again.data(), again.size() - 1);
             PAVO_FUZZ_CHECK(reread.status == PipeMessageStatus::Ok);
             PAVO_FUZZ_CHECK(reread.sessionId == message.sessionId && reread.processId == message.processId);

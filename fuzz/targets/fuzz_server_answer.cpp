@@ -14,16 +14,18 @@ namespace {
 bool IsAgentResult(int result)
 {
     switch (result) {
-    case AgentResult::kOk:
-    case AgentResult::kFailed:
-    case AgentResult::kServerError:
-    case AgentResult::kBadResponse:
-    case AgentResult::kBadRequest:
-    case AgentResult::kBadToken:
-    case AgentResult::kWrongPassword:
-    case AgentResult::kLocked:
-    case AgentResult::kConflict: return true;
-    default: return false;
+        case AgentResult::kOk:
+        case AgentResult::kFailed:
+        case AgentResult::kServerError:
+        case AgentResult::kBadResponse:
+        case AgentResult::kBadRequest:
+        case AgentResult::kBadToken:
+        case AgentResult::kWrongPassword:
+        case AgentResult::kLocked:
+        case AgentResult::kConflict:
+            return true;
+        default:
+            return false;
     }
 }
 

@@ -53,7 +53,8 @@ TEST(StringUtilsTest, InvalidUtf8BecomesOneReplacementPerBrokenSequence)
 TEST(StringUtilsTest, Utf8ConversionAgreesWithWindows)
 {
     // The portable conversion must give the system's own result for valid text.
-    const std::string sample = "ASCII, \xED\x95\x9C\xEA\xB8\x80, \xC3\xA9, \xF0\x9F\x98\x80, \xEF\xBF\xBF, \xF4\x8F\xBF\xBF";
+    const std::string sample =
+        "ASCII, \xED\x95\x9C\xEA\xB8\x80, \xC3\xA9, \xF0\x9F\x98\x80, \xEF\xBF\xBF, \xF4\x8F\xBF\xBF";
     const int length = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, sample.data(),
                                              static_cast<int>(sample.size()), nullptr, 0);
     ASSERT_GT(length, 0);

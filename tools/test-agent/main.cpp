@@ -103,7 +103,9 @@ int wmain()
     }
     Record("connected");
     std::string messages;
-    if (!HasWord(settings, L"no-identify")) messages += Lumen::PipeProtocol::BuildAgentIdentify(Lumen::SessionUtils::GetProcessSessionId(), ::GetCurrentProcessId());
+    if (!HasWord(settings, L"no-identify"))
+        messages +=
+            Lumen::PipeProtocol::BuildAgentIdentify(Lumen::SessionUtils::GetProcessSessionId(), ::GetCurrentProcessId());
     // Both in one write, as a reader must expect them: one read may carry
     // several messages.
     if (HasWord(settings, L"stop-service")) messages += Lumen::PipeProtocol::BuildStopService();

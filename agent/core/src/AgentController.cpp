@@ -183,7 +183,8 @@ int AgentController::DoWork(AgentCmdBase& command)
         SendToService(Lumen::PipeProtocol::BuildStopService());
         return command.GetResult();
     case AgentCmdBase::kSendTrayInfo:
-        SendToService(Lumen::PipeProtocol::BuildAgentIdentify(Lumen::SessionUtils::GetProcessSessionId(), ::GetCurrentProcessId()));
+        SendToService(
+            Lumen::PipeProtocol::BuildAgentIdentify(Lumen::SessionUtils::GetProcessSessionId(), ::GetCurrentProcessId()));
         return command.GetResult();
     case AgentCmdBase::kLogin: {
         auto& login = static_cast<AgentCmdLogin&>(command);

@@ -29,8 +29,7 @@ int ParseTokenResponse(const std::string& utf8, std::string* token, int64_t* exp
 {
     try {
         Json::Value root;
-        if (!ParseJson(utf8, &root) || !root.isObject() || !root.isMember("resultCode") ||
-            !root.isMember("resultList"))
+        if (!ParseJson(utf8, &root) || !root.isObject() || !root.isMember("resultCode") || !root.isMember("resultList"))
             return AgentResult::kBadResponse;
         const int result = ToResultCode(root["resultCode"].asInt());
         if (result < 0) return result;
@@ -51,8 +50,7 @@ int ParseHealthCheckResponse(const std::string& utf8, bool* hasNotice, NOTICE_IN
     *hasNotice = false;
     try {
         Json::Value root;
-        if (!ParseJson(utf8, &root) || !root.isObject() || !root.isMember("resultCode") ||
-            !root.isMember("resultList"))
+        if (!ParseJson(utf8, &root) || !root.isObject() || !root.isMember("resultCode") || !root.isMember("resultList"))
             return AgentResult::kBadResponse;
         const int result = ToResultCode(root["resultCode"].asInt());
         if (result < 0) return result;
