@@ -35,14 +35,18 @@ for target in "${targets[@]}"; do
     limit=(-max_total_time="$seconds")
     [ -n "${PAVO_FUZZ_RUNS:-}" ] && limit=(-runs="$PAVO_FUZZ_RUNS")
     started=$(date +%s)
+    stamp=$build/logs/$target.started
+    touch "$stamp"
     rc=0
     nice -n 10 "$build/bin/$target" "${limit[@]}" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
         -dict="$root/fuzz/dict/$target.dict" -artifact_prefix="$findings/" \
         "$work" "$root/fuzz/corpus/$target" >"$log" 2>&1 || rc=$?
     executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
     result=ok
-    if [ $rc -ne 0 ] || [ -n "$(ls -A "$findings")" ]; then
-        result="FINDING (rc=$rc; $log; $(ls "$findings" | head -3 | tr '\n' ' '))"
+    # Findings of earlier runs stay where they are but do not count again.
+    new_findings=$(find "$findings" -type f -newer "$stamp" | head -3 | tr '\n' ' ')
+    if [ $rc -ne 0 ] || [ -n "$new_findings" ]; then
+        result="FINDING (rc=$rc; $log; $new_findings)"
         status=1
     fi
     printf '%-22s %12s %8s  %s\n' "$target" "${executions:-?}" "$(($(date +%s) - started))" "$result"
