@@ -29,6 +29,8 @@ packages=(
     libcpp-httplib-dev libjsoncpp-dev libssl-dev libgtest-dev openssl curl
     # The skin: SVG rendering, strips and animation, the archive, the shipped fonts.
     librsvg2-bin imagemagick zip fonts-nanum
+    # Native fuzz targets of the parsers: clang with libFuzzer and the sanitizers.
+    clang-14 libfuzzer-14-dev
 )
 missing=()
 for p in "${packages[@]}"; do

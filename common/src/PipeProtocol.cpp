@@ -5,8 +5,6 @@
 #include <climits>
 #include <memory>
 
-#include "Lumen/SessionUtils.h"
-
 namespace Lumen {
 namespace PipeProtocol {
 
@@ -58,17 +56,12 @@ std::string BuildExitAgent()
     return Write(Message(kProtocolExitAgent));
 }
 
-std::string BuildAgentIdentify(DWORD sessionId, DWORD processId)
+std::string BuildAgentIdentify(std::uint32_t sessionId, std::uint32_t processId)
 {
     Json::Value root = Message(kProtocolAgentIdentify);
     root["session_id"] = static_cast<Json::UInt>(sessionId);
     root["process_id"] = static_cast<Json::UInt>(processId);
     return Write(root);
-}
-
-std::string BuildAgentIdentify()
-{
-    return BuildAgentIdentify(SessionUtils::GetProcessSessionId(), ::GetCurrentProcessId());
 }
 
 PipeMessage ParsePipeMessage(const void* bytes, std::size_t length)

@@ -2,13 +2,10 @@
 
 #include <windows.h>
 
-#include <json/json.h>
-
-#include <sstream>
-
 #include "Lumen/DebugOutput.h"
 #include "Lumen/FileUtils.h"
 #include "Lumen/PathUtils.h"
+#include "Lumen/StringTable.h"
 #include "Lumen/StringUtils.h"
 
 namespace Lumen {
@@ -43,30 +40,10 @@ bool StringResManager::LoadFile(const std::wstring& path)
     if (::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
     std::string bytes;
     if (!ReadWholeFile(path, bytes)) return false;
-    try {
-        Json::CharReaderBuilder builder;
-        Json::Value root;
-        std::string errors;
-        std::istringstream stream(bytes);
-        if (!Json::parseFromStream(builder, stream, &root, &errors)) {
-            OutputDebugMessage(L"StringResManager::Load() parse error : %s", Utf8ToWide(errors).c_str());
-            return false;
-        }
-        if (!root.isObject() || !root.isMember("strings")) return false;
-        const Json::Value& strings = root["strings"];
-        if (!strings.isArray()) return false;
-        for (const Json::Value& element : strings) {
-            // A bad element ends the load; the pairs read so far stay.
-            if (!element.isObject() || !element["key"].isString() || !element["value"].isString()) return false;
-            const std::wstring key = Utf8ToWide(element["key"].asString());
-            const std::wstring value = Utf8ToWide(element["value"].asString());
-            table_.emplace(key, value);  // the first occurrence wins
-        }
-        return true;
-    } catch (const std::exception& e) {
-        OutputDebugMessage(L"StringResManager::Load() exception : %s", Utf8ToWide(e.what()).c_str());
-        return false;
-    }
+    std::string error;
+    const bool loaded = ParseStringTable(bytes, &table_, &error);
+    if (!error.empty()) OutputDebugMessage(L"StringResManager::Load() %s", Utf8ToWide(error).c_str());
+    return loaded;
 }
 
 std::wstring StringResManager::GetString(const std::wstring& key) const

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "Lumen/PipeProtocol.h"
+#include "Lumen/SessionUtils.h"
 
 using namespace Lumen;
 
@@ -22,7 +23,7 @@ TEST(PipeProtocolTest, BuildsTheExactWireBytes)
     EXPECT_EQ(PipeProtocol::BuildExitAgent(), "{\"protocol_id\":1001}\n");
     EXPECT_EQ(PipeProtocol::BuildAgentIdentify(1, 4312), "{\"process_id\":4312,\"protocol_id\":1002,\"session_id\":1}\n");
 
-    const std::string own = PipeProtocol::BuildAgentIdentify();
+    const std::string own = PipeProtocol::BuildAgentIdentify(SessionUtils::GetProcessSessionId(), ::GetCurrentProcessId());
     const PipeMessage parsed = Parse(own);
     EXPECT_EQ(parsed.status, PipeMessageStatus::Ok);
     EXPECT_EQ(parsed.protocolId, kProtocolAgentIdentify);

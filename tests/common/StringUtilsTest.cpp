@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include "Lumen/PathUtils.h"
 #include "Lumen/StringUtils.h"
 
@@ -29,6 +31,38 @@ TEST(StringUtilsTest, Utf8RoundTripKeepsHangulAndAstralCharacters)
     EXPECT_EQ(Utf8ToWide(utf8), text);
     EXPECT_EQ(WideToUtf8(L""), "");
     EXPECT_EQ(Utf8ToWide(""), L"");
+}
+
+TEST(StringUtilsTest, InvalidUtf8BecomesOneReplacementPerBrokenSequence)
+{
+    // Overlong '/', an encoded surrogate, a value past U+10FFFF, a cut
+    // three-byte sequence, a stray continuation byte and 0xFF.
+    EXPECT_EQ(Utf8ToWide("a\xC0\xAFz"), L"a\uFFFD\uFFFDz");
+    EXPECT_EQ(Utf8ToWide("\xED\xA0\x80"), L"\uFFFD\uFFFD\uFFFD");
+    EXPECT_EQ(Utf8ToWide("\xF4\x90\x80\x80"), L"\uFFFD\uFFFD\uFFFD\uFFFD");
+    EXPECT_EQ(Utf8ToWide("\xE2\x82x"), L"\uFFFDx");
+    EXPECT_EQ(Utf8ToWide("\x80\xFF"), L"\uFFFD\uFFFD");
+    EXPECT_EQ(Utf8ToWide("\xF0\x9F\x98"), L"\uFFFD");
+    // Embedded zeros are text like any other.
+    EXPECT_EQ(Utf8ToWide(std::string("a\0b", 3)), std::wstring(L"a\0b", 3));
+    // A lone surrogate in wide text, either half.
+    EXPECT_EQ(WideToUtf8(std::wstring(1, static_cast<wchar_t>(0xD83D)) + L"x"), "\xEF\xBF\xBDx");
+    EXPECT_EQ(WideToUtf8(L"x" + std::wstring(1, static_cast<wchar_t>(0xDE00))), "x\xEF\xBF\xBD");
+}
+
+TEST(StringUtilsTest, Utf8ConversionAgreesWithWindows)
+{
+    // The portable conversion must give the system's own result for valid text.
+    const std::string sample =
+        "ASCII, \xED\x95\x9C\xEA\xB8\x80, \xC3\xA9, \xF0\x9F\x98\x80, \xEF\xBF\xBF, \xF4\x8F\xBF\xBF";
+    const int length = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, sample.data(),
+                                             static_cast<int>(sample.size()), nullptr, 0);
+    ASSERT_GT(length, 0);
+    std::wstring system(static_cast<size_t>(length), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, sample.data(), static_cast<int>(sample.size()), &system[0],
+                          length);
+    EXPECT_EQ(Utf8ToWide(sample), system);
+    EXPECT_EQ(WideToUtf8(system), sample);
 }
 
 TEST(PathUtilsTest, JoinAddsOneBackslashOnlyWhenMissing)

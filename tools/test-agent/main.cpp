@@ -21,6 +21,7 @@
 #include "Lumen/NamedPipeClient.h"
 #include "Lumen/PathUtils.h"
 #include "Lumen/PipeProtocol.h"
+#include "Lumen/SessionUtils.h"
 #include "Lumen/StringUtils.h"
 
 namespace {
@@ -109,7 +110,9 @@ int wmain()
     }
     Record("connected");
     std::string messages;
-    if (!HasWord(settings, L"no-identify")) messages += Lumen::PipeProtocol::BuildAgentIdentify();
+    if (!HasWord(settings, L"no-identify"))
+        messages +=
+            Lumen::PipeProtocol::BuildAgentIdentify(Lumen::SessionUtils::GetProcessSessionId(), ::GetCurrentProcessId());
     // Both in one write, as a reader must expect them: one read may carry
     // several messages.
     if (HasWord(settings, L"stop-service")) messages += Lumen::PipeProtocol::BuildStopService();

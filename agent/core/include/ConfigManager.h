@@ -6,14 +6,7 @@
 
 #include "IConfigChangeHandler.h"
 #include "Lumen/Criticalsection.h"
-
-// The last notice the user was shown.
-struct NOTICE_INFO {
-    std::wstring title;
-    std::wstring body;
-    int64_t id = 0;
-    std::wstring date;
-};
+#include "NoticeInfo.h"
 
 // The agent's settings: in memory under a lock, persisted in one file
 // encrypted under a key derived from this computer's baseboard serial, so a

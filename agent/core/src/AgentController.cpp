@@ -13,6 +13,7 @@
 #include "Lumen/DebugOutput.h"
 #include "Lumen/LogManager.h"
 #include "Lumen/PipeProtocol.h"
+#include "Lumen/SessionUtils.h"
 
 using Lumen::LogManager;
 
@@ -182,7 +183,8 @@ int AgentController::DoWork(AgentCmdBase& command)
         SendToService(Lumen::PipeProtocol::BuildStopService());
         return command.GetResult();
     case AgentCmdBase::kSendTrayInfo:
-        SendToService(Lumen::PipeProtocol::BuildAgentIdentify());
+        SendToService(
+            Lumen::PipeProtocol::BuildAgentIdentify(Lumen::SessionUtils::GetProcessSessionId(), ::GetCurrentProcessId()));
         return command.GetResult();
     case AgentCmdBase::kLogin: {
         auto& login = static_cast<AgentCmdLogin&>(command);

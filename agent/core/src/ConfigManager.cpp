@@ -10,6 +10,7 @@
 #include <memory>
 #include <sstream>
 
+#include "ConfigDocument.h"
 #include "Lumen/AES.h"
 #include "Lumen/FileUtils.h"
 #include "Lumen/LogManager.h"
@@ -181,42 +182,24 @@ void ConfigManager::LoadConfig()
         return;
     }
 
-    Json::Value root;
-    {
-        Json::CharReaderBuilder builder;
-        std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-        const char* text = reinterpret_cast<const char*>(buffer.get());
-        std::string errors;
-        if (!reader->parse(text, text + length, &root, &errors)) {
-            LogLoadError(__LINE__, L"환경 설정 parsing 오류");
-            return;
-        }
+    ConfigValues values;
+    std::string error;
+    if (!ParseConfigDocument(reinterpret_cast<const char*>(buffer.get()), static_cast<size_t>(length), &values,
+                             &error)) {
+        LogLoadError(__LINE__, L"환경 설정 parsing 오류");
+        return;
     }
-
-    try {
-        if (!root.isObject()) throw std::runtime_error("the settings are not a JSON object");
-        // Each value is stored as soon as it is read, so a later bad value
-        // keeps what came before it.
-        if (root.isMember("id")) SetUserId(Utf8ToWide(root["id"].asString()));
-        if (root.isMember("password")) SetPassword(Utf8ToWide(root["password"].asString()));
-        if (root.isMember("isAutoLogin")) SetAutoLogin(root["isAutoLogin"].asBool());
-        if (root.isMember("isInstalling")) SetInstalling(root["isInstalling"].asBool());
-        if (root.isMember("isTestMode")) SetTestMode(root["isTestMode"].asBool());
-        if (root.isMember("notice")) {
-            const Json::Value& notice = root["notice"];
-            for (const char* key : {"title", "body", "id", "date"})
-                if (!notice.isMember(key)) throw std::runtime_error(std::string("notice without \"") + key + "\"");
-            NOTICE_INFO read;
-            read.title = Utf8ToWide(notice["title"].asString());
-            read.body = Utf8ToWide(notice["body"].asString());
-            read.id = notice["id"].asInt64();
-            read.date = Utf8ToWide(notice["date"].asString());
-            ScopedLock lock(&lock_);
-            settings_.notice = read;
-        }
-    } catch (const std::exception& e) {
-        LogLoadError(__LINE__, Utf8ToWide(e.what()));
+    // Each value read is stored, also when a later one was bad.
+    if (values.userId) SetUserId(*values.userId);
+    if (values.password) SetPassword(*values.password);
+    if (values.autoLogin) SetAutoLogin(*values.autoLogin);
+    if (values.installing) SetInstalling(*values.installing);
+    if (values.testMode) SetTestMode(*values.testMode);
+    if (values.notice) {
+        ScopedLock lock(&lock_);
+        settings_.notice = *values.notice;
     }
+    if (!error.empty()) LogLoadError(__LINE__, Utf8ToWide(error));
 }
 
 void ConfigManager::SaveConfig()

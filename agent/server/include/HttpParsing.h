@@ -11,17 +11,21 @@ namespace Lumen {
 
 // Every match of `pattern` (ECMAScript, case-insensitive) in `text`, left to
 // right. A pattern the engine rejects writes the debug trace
-// "HttpClient::ParseRegExpression() error : %s\n" and finds nothing.
+// "HttpClient::ParseRegExpression() error : %s" and finds nothing. The engine
+// recurses once per character matched: short text only, never a whole response.
 std::vector<std::wstring> FindAllMatches(const std::wstring& text, const std::wstring& pattern);
 
-// The charset parameter of the raw header text: the first match of
-// "charset= [A-Za-z0-9\-_]+", or when there is none of "charset=[A-Za-z0-9\-_]+",
-// without "charset=" and surrounding blanks. "" when absent.
+// The charset parameter of the raw header text: the token after the first
+// "charset= " (one blank) followed by a token, or when there is none after the
+// first "charset=" followed by a token; the keyword in any case, a token of
+// [A-Za-z0-9\-_]. "" when absent. Linear, without recursion, so that a header
+// of any length is safe on a small stack.
 std::wstring ParseCharset(const std::wstring& headers);
 
-// The value of the "Content-Length" header line; 0 when absent, and then
-// `*present` (when given) is false. False when the number does not fit in 64
-// bits (a response no buffer or file can take).
+// The value of the first "Content-Length: <digits>" header line (name in any
+// case, one blank; a line of its own, not the tail of "X-Content-Length");
+// 0 when absent, and then `*present` (when given) is false. False when the
+// number does not fit in 64 bits (a response no buffer or file can take).
 bool ParseContentLength(const std::wstring& headers, uint64_t* length, bool* present = nullptr);
 
 // True when the first five characters of `charset` are "utf-8" in any case.

@@ -27,7 +27,8 @@ int ParseLicenseStatus(const std::string& utf8);
 // {"license": [{"state", "type"}, ...]} in the styled layout the server reads.
 std::string MakeLicenseList(const std::vector<PRODUCT_INFO>& products);
 
-// Parses a JSON document; false with the parser's message in `error`.
+// Parses a JSON document; false with the parser's message in `error`. Never
+// throws (also not for nesting deeper than the reader allows).
 bool ParseJsonText(const std::string& text, Json::Value* root, std::string* error);
 
 // Checks the rules of every product member that holds rules (an array or an

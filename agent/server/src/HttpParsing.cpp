@@ -1,41 +1,38 @@
 #include "HttpParsing.h"
 
-#include <windows.h>
-
-#include <cstdio>
 #include <cstring>
 #include <cwctype>
 #include <limits>
 #include <regex>
 
+#include "Lumen/DebugOutput.h"
+#include "Lumen/StringUtils.h"
+
 namespace Lumen {
 
 namespace {
 
-std::wstring Trim(const std::wstring& text)
+bool IsDigit(wchar_t c)
 {
-    const size_t first = text.find_first_not_of(L" \t\r\n");
-    if (first == std::wstring::npos) return {};
-    const size_t last = text.find_last_not_of(L" \t\r\n");
-    return text.substr(first, last - first + 1);
+    return c >= L'0' && c <= L'9';
 }
 
-// Removes every "charset=" in any case: the matches were found case-insensitively.
-std::wstring RemoveCharsetKeyword(const std::wstring& match)
+// [A-Za-z0-9\-_]
+bool IsTokenCharacter(wchar_t c)
 {
-    static const std::wstring kKeyword = L"charset=";
-    std::wstring result;
-    size_t i = 0;
-    while (i < match.size()) {
-        if (match.size() - i >= kKeyword.size() &&
-            ::CompareStringOrdinal(match.c_str() + i, static_cast<int>(kKeyword.size()), kKeyword.c_str(),
-                                   static_cast<int>(kKeyword.size()), TRUE) == CSTR_EQUAL) {
-            i += kKeyword.size();
-            continue;
-        }
-        result += match[i++];
+    return IsDigit(c) || (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z') || c == L'-' || c == L'_';
+}
+
+// Whether `text` at `at` holds `lowerAscii` in any case of its ASCII letters.
+bool StartsWithAsciiNoCase(const std::wstring& text, size_t at, const std::wstring& lowerAscii)
+{
+    if (text.size() - at < lowerAscii.size()) return false;
+    for (size_t i = 0; i < lowerAscii.size(); ++i) {
+        wchar_t c = text[at + i];
+        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+        if (c != lowerAscii[i]) return false;
     }
-    return result;
+    return true;
 }
 
 }  // namespace
@@ -48,9 +45,7 @@ std::vector<std::wstring> FindAllMatches(const std::wstring& text, const std::ws
         for (std::wsregex_iterator it(text.begin(), text.end(), expression), end; it != end; ++it)
             matches.push_back(it->str());
     } catch (const std::regex_error& e) {
-        char line[512];
-        std::snprintf(line, sizeof(line), "HttpClient::ParseRegExpression() error : %s\n", e.what());
-        ::OutputDebugStringA(line);
+        OutputDebugMessage(L"HttpClient::ParseRegExpression() error : %s", Utf8ToWide(e.what()).c_str());
         matches.clear();
     }
     return matches;
@@ -58,29 +53,43 @@ std::vector<std::wstring> FindAllMatches(const std::wstring& text, const std::ws
 
 std::wstring ParseCharset(const std::wstring& headers)
 {
-    std::vector<std::wstring> matches = FindAllMatches(headers, L"charset= [A-Za-z0-9\\-_]+");
-    if (matches.empty()) matches = FindAllMatches(headers, L"charset=[A-Za-z0-9\\-_]+");
-    if (matches.empty()) return {};
-    return Trim(RemoveCharsetKeyword(matches.front()));
+    // "charset= <token>" anywhere wins over "charset=<token>"; the keyword in
+    // any case. Scanned by hand: a regular expression recurses once per
+    // character, and a long header value would overflow the thread's stack.
+    static const std::wstring kKeyword = L"charset=";
+    for (const bool blank : {true, false}) {
+        for (size_t at = 0; at < headers.size(); ++at) {
+            if (!StartsWithAsciiNoCase(headers, at, kKeyword)) continue;
+            size_t first = at + kKeyword.size();
+            if (blank) {
+                if (first >= headers.size() || headers[first] != L' ') continue;
+                ++first;
+            }
+            size_t last = first;
+            while (last < headers.size() && IsTokenCharacter(headers[last])) ++last;
+            if (last > first) return headers.substr(first, last - first);
+        }
+    }
+    return {};
 }
 
 bool ParseContentLength(const std::wstring& headers, uint64_t* length, bool* present)
 {
     *length = 0;
     if (present != nullptr) *present = false;
-    const std::wstring kName = L"Content-Length:";
-    size_t searchFrom = 0;
-    for (const std::wstring& match : FindAllMatches(headers, L"Content-Length: [0-9]+")) {
-        // Matches come left to right and are substrings of the header text.
-        const size_t at = headers.find(match, searchFrom);
-        if (at == std::wstring::npos) break;
-        searchFrom = at + match.size();
-        // Only a header line of its own counts, not the tail of "X-Content-Length: ...".
-        if (at != 0 && headers[at - 1] != L'\n') continue;
-        const std::wstring digits = Trim(match.substr(kName.size()));
+    // "Content-Length: <digits>" in any case, exactly one blank; only a header
+    // line of its own counts, not the tail of "X-Content-Length: ...". The
+    // first such line wins. Scanned by hand, as in ParseCharset.
+    static const std::wstring kName = L"content-length: ";
+    for (size_t at = 0; at < headers.size(); ++at) {
+        if (!StartsWithAsciiNoCase(headers, at, kName)) continue;
+        const size_t first = at + kName.size();
+        size_t last = first;
+        while (last < headers.size() && IsDigit(headers[last])) ++last;
+        if (last == first || (at != 0 && headers[at - 1] != L'\n')) continue;
         uint64_t value = 0;
-        for (wchar_t c : digits) {
-            const uint64_t digit = static_cast<uint64_t>(c - L'0');
+        for (size_t i = first; i < last; ++i) {
+            const uint64_t digit = static_cast<uint64_t>(headers[i] - L'0');
             if (value > (std::numeric_limits<uint64_t>::max() - digit) / 10) return false;
             value = value * 10 + digit;
         }
@@ -96,7 +105,7 @@ bool IsUtf8Charset(const std::wstring& charset)
     if (charset.size() < 5) return false;
     static const wchar_t kUtf8[] = L"utf-8";
     for (size_t i = 0; i < 5; ++i)
-        if (std::towlower(charset[i]) != kUtf8[i]) return false;
+        if (static_cast<wchar_t>(std::towlower(charset[i])) != kUtf8[i]) return false;
     return true;
 }
 
@@ -107,12 +116,7 @@ std::wstring DecodeBody(const char* bytes, size_t length, const std::wstring& ch
     if (zero != nullptr) length = static_cast<size_t>(static_cast<const char*>(zero) - bytes);
     if (length == 0) return {};
     if (length > static_cast<size_t>(std::numeric_limits<int>::max())) return {};
-    const UINT codePage = IsUtf8Charset(charset) ? CP_UTF8 : CP_ACP;
-    const int wideLength = ::MultiByteToWideChar(codePage, 0, bytes, static_cast<int>(length), nullptr, 0);
-    if (wideLength <= 0) return {};
-    std::wstring text(static_cast<size_t>(wideLength), L'\0');
-    ::MultiByteToWideChar(codePage, 0, bytes, static_cast<int>(length), &text[0], wideLength);
-    return text;
+    return IsUtf8Charset(charset) ? Utf8ToWide(bytes, length) : AnsiToWide(bytes, length);
 }
 
 }  // namespace Lumen

@@ -54,9 +54,16 @@ bool IsDeviceName(const std::wstring& name)
 
 bool ParseJsonText(const std::string& text, Json::Value* root, std::string* error)
 {
-    Json::CharReaderBuilder builder;
-    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-    return reader->parse(text.data(), text.data() + text.size(), root, error);
+    try {
+        Json::CharReaderBuilder builder;
+        std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+        return reader->parse(text.data(), text.data() + text.size(), root, error);
+    } catch (const std::exception& e) {
+        // The reader throws instead of failing for nesting past its limit.
+        *error = e.what();
+        *root = Json::Value();
+        return false;
+    }
 }
 
 int ParseLicense(const std::string& utf8, LicenseData* data)

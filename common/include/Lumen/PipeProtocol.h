@@ -1,8 +1,7 @@
 #pragma once
 
-#include <windows.h>
-
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "Lumen/PipeMessage.h"
@@ -12,14 +11,14 @@ namespace Lumen {
 // The messages exchanged over the agent-service pipe: one compact JSON object
 // ("protocol_id", and for the identification "process_id" and "session_id"),
 // members in ascending name order, followed by one line feed, no trailing NUL.
-// Pure functions; any thread.
+// Pure functions, no Win32; any thread.
 namespace PipeProtocol {
 
 std::string BuildStopService();
 std::string BuildExitAgent();
-std::string BuildAgentIdentify(DWORD sessionId, DWORD processId);
-// The identification of the calling process (session 0 when it cannot be read).
-std::string BuildAgentIdentify();
+// The caller supplies its own ids (SessionUtils::GetProcessSessionId and
+// GetCurrentProcessId), so that this file needs no Win32.
+std::string BuildAgentIdentify(std::uint32_t sessionId, std::uint32_t processId);
 
 // Parses exactly `length` bytes (no terminating zero needed). Never throws.
 // Ok needs a JSON object whose "protocol_id" is an integer; a "session_id" or

@@ -157,6 +157,7 @@ TEST_F(ConfigManagerTest, BadFilesLoadDefaultsAndTheNextSaveRepairs)
         Encrypt("another computer", R"({"id":"x"})"),  // other passphrase
         Encrypt("serial-1", "[1, 2, 3]"),           // JSON of the wrong shape
         Encrypt("serial-1", R"({"id": {"nested": 1}})"),
+        Encrypt("serial-1", R"({"id":)" + std::string(2000, '[')),  // nesting past the reader's limit
         std::string(),                              // empty file
     };
     for (const std::string& bytes : cases) {

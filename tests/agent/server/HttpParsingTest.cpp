@@ -34,6 +34,25 @@ TEST(HttpParsingTest, ContentLengthComesFromItsOwnHeaderLine)
     EXPECT_FALSE(ParseContentLength(L"HTTP/1.1 200 OK\r\nContent-Length: 18446744073709551616\r\n", &length));
 }
 
+TEST(HttpParsingTest, HeaderValuesOfAnyLengthAreSafe)
+{
+    // Each of these overflowed the stack when the rules were read with regular
+    // expressions, which recurse once per character.
+    const std::wstring digits(100000, L'7');
+    uint64_t length = 99;
+    bool present = true;
+    EXPECT_FALSE(ParseContentLength(L"HTTP/1.1 200 OK\r\nContent-Length: " + digits + L"\r\n", &length, &present));
+    EXPECT_TRUE(ParseContentLength(L"HTTP/1.1 200 OK\r\nX-Pad: " + digits + L"\r\nContent-Length: 00012\r\n", &length,
+                                   &present));
+    EXPECT_TRUE(present);
+    EXPECT_EQ(length, 12u);
+    const std::wstring token(100000, L'a');
+    EXPECT_EQ(ParseCharset(L"Content-Type: text/plain; charset=" + token + L"\r\n"), token);
+    EXPECT_EQ(ParseCharset(L"X-Pad: " + token + L"\r\nContent-Type: text/plain; charset= utf-8\r\n"), L"utf-8");
+    // "charset=" with nothing after it is skipped for a later one.
+    EXPECT_EQ(ParseCharset(L"A: charset=\r\nB: charset= \r\nC: charSet=x_1\r\n"), L"x_1");
+}
+
 TEST(HttpParsingTest, RejectedPatternFindsNothing)
 {
     EXPECT_TRUE(FindAllMatches(L"charset=utf-8", L"charset=([").empty());

@@ -167,6 +167,12 @@ TEST_F(PackageManagerTest, CheckFailures)
         WriteInspection(c.inspection, c.installerInfo);
         EXPECT_EQ(packages_.CheckProduct(products_), c.result) << c.inspection << " / " << c.installerInfo;
     }
+    // Nesting past the JSON reader's limit is a bad file like any other.
+    const std::string deep = R"({"PKG_A": )" + std::string(2000, '[');
+    WriteInspection(deep, "{}");
+    EXPECT_EQ(packages_.CheckProduct(products_), -2);
+    WriteInspection(R"({"PKG_A": []})", deep);
+    EXPECT_EQ(packages_.CheckProduct(products_), -2);
     // A broken entry of a product the customer does not have is not read.
     WriteInspection(R"({"PKG_A": []})", R"({"PKG_OTHER": [{"type": 1}]})");
     EXPECT_EQ(packages_.CheckProduct(products_), 0);
