@@ -106,7 +106,6 @@ private:
     void RunAboutBox();
     void Shutdown();
     void RedrawCaption();
-    void CenterOnOwner(HWND window, HWND owner);
 
     MessageView messageView_;
     std::unique_ptr<NoticeView> noticeView_;

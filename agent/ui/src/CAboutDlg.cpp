@@ -17,6 +17,7 @@ BOOL CAboutDlg::OnInitDialog()
                                                        LR_DEFAULTSIZE | LR_SHARED));
     ::SendMessageW(GetHwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     ::SendMessageW(GetHwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+    CenterOn(::GetWindow(GetHwnd(), GW_OWNER));
     return result;
 }
 

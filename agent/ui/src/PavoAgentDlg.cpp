@@ -399,30 +399,11 @@ void PavoAgentDlg::CreatePopups()
     }
 }
 
-void PavoAgentDlg::CenterOnOwner(HWND window, HWND owner)
-{
-    RECT area = {};
-    if (owner != nullptr && ::IsWindowVisible(owner) && !::IsIconic(owner)) {
-        ::GetWindowRect(owner, &area);
-    } else {
-        ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
-    }
-    RECT rect = {};
-    ::GetWindowRect(window, &rect);
-    const int width = rect.right - rect.left;
-    const int height = rect.bottom - rect.top;
-    int x = area.left + (area.right - area.left - width) / 2;
-    int y = area.top + (area.bottom - area.top - height) / 2;
-    if (x < 0) x = 0;
-    if (y < 0) y = 0;
-    ::SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
 void PavoAgentDlg::ShowNoticeWindow()
 {
     if (!noticeView_ || ::IsWindowVisible(noticeView_->GetHwnd())) return;
     noticeView_->SetNotice(ConfigManager::GetInstance()->GetNotice());
-    CenterOnOwner(noticeView_->GetHwnd(), GetHwnd());
+    noticeView_->CenterOn(GetHwnd());
     ::ShowWindow(noticeView_->GetHwnd(), SW_SHOW);
     ::SetFocus(noticeView_->GetDlgItem(IDOK));
     // Painted now, frame and children alike: the window may come up while
@@ -436,7 +417,7 @@ void PavoAgentDlg::ShowUserInfoWindow()
     if (!userInfoView_ || ::IsWindowVisible(userInfoView_->GetHwnd())) return;
     ConfigManager* config = ConfigManager::GetInstance();
     userInfoView_->SetUserInfo(config->GetCompanyName(), config->GetCustomerId(), config->GetCustomerName());
-    CenterOnOwner(userInfoView_->GetHwnd(), GetHwnd());
+    userInfoView_->CenterOn(GetHwnd());
     ::ShowWindow(userInfoView_->GetHwnd(), SW_SHOW);
     ::SetFocus(userInfoView_->GetDlgItem(IDOK));
 }

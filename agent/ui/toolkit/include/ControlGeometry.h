@@ -34,6 +34,10 @@ RECT LinkTextRect(DWORD staticStyle, const RECT& client, int textWidth);
 // that has both a left and a top picture the point is kept.
 POINT MainWindowPointToClient(POINT point, bool skinnedFrame, int leftFrameWidth, int topFrameHeight);
 
+// The top-left corner that centres a window of `size` on `area`, never left
+// of or above the screen's origin.
+POINT CenteredOrigin(const RECT& area, SIZE size);
+
 // A scroll position clamped to [0, content - page] (0 when the page is larger).
 int ClampScrollPosition(int position, int contentSize, int pageSize);
 

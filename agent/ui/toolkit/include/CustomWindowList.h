@@ -41,7 +41,8 @@ public:
     // its state's group. The first item fixes the cell size (its window's
     // size plus the gaps).
     void AddItem(const CWL_ITEM& item);
-    // Empties the groups; the item windows are not destroyed.
+    // Empties the groups and destroys their headings; the item windows are
+    // not destroyed.
     void RemoveAllItems();
     // Places headings and items and sets the scrolling ranges.
     void Layout();

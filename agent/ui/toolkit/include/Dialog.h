@@ -30,6 +30,9 @@ public:
     INT_PTR DoModal(UINT templateId, HWND parent);
     // Ends a modal run with `result`; a modeless dialog is hidden and kept.
     void EndDialog(INT_PTR result);
+    // Moves the window to the centre of `owner` (the work area when the
+    // owner is absent, hidden or minimised); size and z-order are kept.
+    void CenterOn(HWND owner);
 
     // Runs a modal loop on this (already created) window until
     // EndModalLoop, the window's destruction or WM_QUIT (posted again);

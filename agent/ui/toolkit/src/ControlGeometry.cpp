@@ -89,6 +89,13 @@ POINT MainWindowPointToClient(POINT point, bool skinnedFrame, int leftFrameWidth
     return point;
 }
 
+POINT CenteredOrigin(const RECT& area, SIZE size)
+{
+    const LONG x = area.left + (area.right - area.left - size.cx) / 2;
+    const LONG y = area.top + (area.bottom - area.top - size.cy) / 2;
+    return POINT{std::max<LONG>(x, 0), std::max<LONG>(y, 0)};
+}
+
 int ClampScrollPosition(int position, int contentSize, int pageSize)
 {
     const int maxPosition = std::max(contentSize - pageSize, 0);

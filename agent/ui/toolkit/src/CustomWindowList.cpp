@@ -38,6 +38,10 @@ void CustomWindowList::AddItem(const CWL_ITEM& item)
 void CustomWindowList::RemoveAllItems()
 {
     groups_.clear();
+    // The headings are the list's own windows: they go with the groups.
+    for (auto& heading : headings_) {
+        if (heading) heading->DestroyWindow();
+    }
     headings_.clear();
     layout_ = WindowListLayout();
     content_ = SIZE{0, 0};

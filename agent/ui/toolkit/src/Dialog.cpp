@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "ControlGeometry.h"
 #include "Lumen/DebugOutput.h"
 #include "MessageLoop.h"
 
@@ -116,6 +117,22 @@ void Dialog::EndDialog(INT_PTR result)
         if (inModalLoop_) EndModalLoop(static_cast<int>(result));
         ::ShowWindow(GetHwnd(), SW_HIDE);
     }
+}
+
+void Dialog::CenterOn(HWND owner)
+{
+    const HWND hwnd = GetHwnd();
+    if (hwnd == nullptr) return;
+    RECT area = {};
+    if (owner != nullptr && ::IsWindowVisible(owner) && !::IsIconic(owner)) {
+        ::GetWindowRect(owner, &area);
+    } else {
+        ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    }
+    RECT rect = {};
+    ::GetWindowRect(hwnd, &rect);
+    const POINT origin = CenteredOrigin(area, SIZE{rect.right - rect.left, rect.bottom - rect.top});
+    ::SetWindowPos(hwnd, nullptr, origin.x, origin.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 int Dialog::RunModalLoop()

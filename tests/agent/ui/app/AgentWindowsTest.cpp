@@ -1,5 +1,6 @@
 // The agent's windows, driven with posted keyboard and mouse messages, on the
 // real controller against the reference operator server.
+#include <cstdlib>
 #include <gtest/gtest.h>
 
 #include <objidl.h>
@@ -553,12 +554,18 @@ TEST_F(AgentWindowsTest, TrayIconIsAddedAgainWhenTheShellRestarts)
     EXPECT_TRUE(::Shell_NotifyIconW(NIM_DELETE, &data)) << "added again";
 }
 
-TEST_F(AgentWindowsTest, AboutBoxClosesOnAClick)
+TEST_F(AgentWindowsTest, AboutBoxIsCentredOnTheMainWindowAndClosesOnAClick)
 {
+    ::ShowWindow(hwnd_, SW_SHOW);
+    ::SetWindowPos(hwnd_, nullptr, 30, 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    RECT main = {};
+    ::GetWindowRect(hwnd_, &main);
+    RECT box = {};
     HWND about = nullptr;
     RunWhen([] { return ::GetDlgItem(::GetActiveWindow(), IDC_STATIC_VERSION) != nullptr; },
             [&] {
                 about = ::GetActiveWindow();
+                ::GetWindowRect(about, &box);
                 SaveScreenshot(about, L"09-about-box");
                 ::PostMessageW(about, WM_LBUTTONUP, 0, MAKELPARAM(20, 20));
             });
@@ -566,6 +573,8 @@ TEST_F(AgentWindowsTest, AboutBoxClosesOnAClick)
     ::SendMessageW(hwnd_, WM_COMMAND, ID_TRAY_ABOUT, 0);
     ASSERT_NE(about, nullptr);
     EXPECT_FALSE(::IsWindow(about));
+    EXPECT_LE(std::abs((box.left + box.right) - (main.left + main.right)), 1);
+    EXPECT_LE(std::abs((box.top + box.bottom) - (main.top + main.bottom)), 1);
 }
 
 // Last: the continued installation installs what it can for the tests after.

@@ -86,6 +86,13 @@ TEST(ControlLogic, CoordinateBaseScrollAndFrames)
     EXPECT_EQ(ClampScrollPosition(250, 300, 100), 200);
     EXPECT_EQ(ClampScrollPosition(50, 80, 100), 0);
 
+    const POINT centred = CenteredOrigin(RECT{100, 50, 500, 350}, SIZE{200, 100});
+    EXPECT_EQ(centred.x, 200);
+    EXPECT_EQ(centred.y, 150);
+    const POINT larger = CenteredOrigin(RECT{0, 0, 300, 200}, SIZE{500, 400});
+    EXPECT_EQ(larger.x, 0) << "never left of the screen";
+    EXPECT_EQ(larger.y, 0);
+
     EXPECT_EQ(NextAnimationFrame(0, 1), 0u);  // one frame never advances
     EXPECT_EQ(NextAnimationFrame(11, 12), 0u);
     EXPECT_EQ(NextAnimationFrame(3, 12), 4u);

@@ -485,9 +485,21 @@ TEST_F(ControlPaintTest, WindowListPlacesGroupsAndScrolls)
 
     list.EnableList(false);
     EXPECT_FALSE(::IsWindowEnabled(list.GetHwnd()));
+    std::vector<HWND> headings;
+    for (HWND child = ::GetWindow(list.GetHwnd(), GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        if (child != rows[0]->GetHwnd() && child != rows[1]->GetHwnd() && child != rows[2]->GetHwnd()) {
+            headings.push_back(child);
+        }
+    }
+    EXPECT_EQ(headings.size(), 2u);
     list.RemoveAllItems();
     EXPECT_TRUE(list.GetGroups().empty());
-    EXPECT_TRUE(::IsWindow(rows[0]->GetHwnd()));
+    EXPECT_TRUE(::IsWindow(rows[0]->GetHwnd())) << "rows belong to the caller";
+    for (HWND heading : headings) EXPECT_FALSE(::IsWindow(heading)) << "headings go with the groups";
+    // Filled again, the list makes new headings.
+    list.AddItem(CWL_ITEM{1, L"again", rows[1]->GetHwnd(), nullptr});
+    list.Layout();
+    EXPECT_EQ(list.GetGroups().size(), 1u);
 }
 
 TEST_F(ControlPaintTest, HtmlControlFallsBackToReadableText)
