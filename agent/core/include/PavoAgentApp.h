@@ -2,13 +2,19 @@
 
 #include <windows.h>
 
+#include <cstdint>
+#include <memory>
+
 #include "Lumen/UniqueHandle.h"
+
+class PavoAgentDlg;
 
 // The agent program's application object: start-up, the message loop, and
 // the ordered clean-up at exit. Main thread only.
 class PavoAgentApp {
 public:
-    PavoAgentApp() = default;
+    PavoAgentApp();
+    ~PavoAgentApp();
     PavoAgentApp(const PavoAgentApp&) = delete;
     PavoAgentApp& operator=(const PavoAgentApp&) = delete;
 
@@ -25,8 +31,13 @@ private:
     bool CheckLaunchMode();
     // True when this process is the only agent of its Windows session.
     bool CheckSingleInstance();
+    // The accelerators of the main window; true when the message was one.
+    bool PreTranslateMessage(MSG& msg);
 
+    std::unique_ptr<PavoAgentDlg> mainDialog_;
+    ULONG_PTR gdiplusToken_ = 0;
     Lumen::ScopedHandle singleInstanceMutex_;
+    HACCEL accelerators_ = nullptr;
     // Set once the configuration was loaded: only then is it saved at exit.
     bool configLoaded_ = false;
 };

@@ -1,23 +1,29 @@
 #include "PavoAgentApp.h"
 
 #include <commctrl.h>
+#include <objidl.h>
+
+#include <gdiplus.h>
 
 #include "ConfigManager.h"
 #include "LaunchMode.h"
 #include "Lumen/LogManager.h"
 #include "Lumen/PathUtils.h"
 #include "Lumen/SessionUtils.h"
+#include "MessageLoop.h"
+#include "PavoAgentDlg.h"
+#include "ResourceManager.h"
+#include "resource.h"
 
 using Lumen::LogManager;
+
+PavoAgentApp::PavoAgentApp() = default;
+PavoAgentApp::~PavoAgentApp() = default;
 
 int PavoAgentApp::Run()
 {
     if (!InitInstance()) return ExitInstance();
-    MSG msg;
-    while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        ::TranslateMessage(&msg);
-        ::DispatchMessageW(&msg);
-    }
+    Lumen::MessageLoop::Run();
     return ExitInstance();
 }
 
@@ -31,21 +37,75 @@ bool PavoAgentApp::InitInstance()
     controls.dwICC = 0xFF;
     ::InitCommonControlsEx(&controls);
 
+    // Restart after an update or a crash, with the same words; nothing else
+    // of the restart manager.
+    const std::wstring commandLine = ::GetCommandLineW();
+    const size_t words = commandLine.find(L' ', commandLine[0] == L'"' ? commandLine.find(L'"', 1) : 0);
+    const std::wstring arguments = words == std::wstring::npos ? std::wstring() : commandLine.substr(words + 1);
+    ::RegisterApplicationRestart(arguments.empty() ? nullptr : arguments.c_str(), 0);
+    // The rich edit classes, as dialogs may name them.
+    ::LoadLibraryExW(L"riched20.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+
     if (!CheckLaunchMode()) {
         LogManager::GetInstance()->Error(L"[%s, %d] 유효성 점검에 실패했습니다.", L"PavoAgentApp::InitInstance",
+                                         __LINE__);
+        return false;
+    }
+    if (!ResourceManager::GetInstance()->Load()) {
+        LogManager::GetInstance()->Error(L"[%s, %d] 리소스 초기화에 실패했습니다.", L"PavoAgentApp::InitInstance",
                                          __LINE__);
         return false;
     }
 
     ConfigManager::GetInstance()->LoadConfig();
     configLoaded_ = true;
+
+    accelerators_ = ::LoadAcceleratorsW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_ACCELERATOR));
+
+    Gdiplus::GdiplusStartupInput input;
+    if (Gdiplus::GdiplusStartup(&gdiplusToken_, &input, nullptr) != Gdiplus::Ok) gdiplusToken_ = 0;
+
+    mainDialog_.reset();
+    mainDialog_ = std::make_unique<PavoAgentDlg>();
+    if (!mainDialog_->Create(IDD_PAVOAGENT_DIALOG, nullptr)) {
+        LogManager::GetInstance()->Error(L"[%s, %d] 메인 창을 만들지 못했습니다. error : %d", L"PavoAgentApp::InitInstance",
+                                         __LINE__, static_cast<int>(::GetLastError()));
+        mainDialog_.reset();
+        return false;
+    }
+    // Centred on the work area of the primary screen.
+    RECT area = {};
+    RECT rect = {};
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    ::GetWindowRect(mainDialog_->GetHwnd(), &rect);
+    const int x = area.left + ((area.right - area.left) - (rect.right - rect.left)) / 2;
+    const int y = area.top + ((area.bottom - area.top) - (rect.bottom - rect.top)) / 2;
+    ::SetWindowPos(mainDialog_->GetHwnd(), nullptr, x < 0 ? 0 : x, y < 0 ? 0 : y, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    Lumen::MessageLoop::SetApplicationFilter([this](MSG& msg) { return PreTranslateMessage(msg); });
     return true;
+}
+
+bool PavoAgentApp::PreTranslateMessage(MSG& msg)
+{
+    if (!mainDialog_ || accelerators_ == nullptr || mainDialog_->GetHwnd() == nullptr) return false;
+    return ::TranslateAcceleratorW(mainDialog_->GetHwnd(), accelerators_, &msg) != 0;
 }
 
 int PavoAgentApp::ExitInstance()
 {
+    Lumen::MessageLoop::SetApplicationFilter(nullptr);
+    // The windows' objects go first: they hold the skin's pictures open, and
+    // an open picture would keep the skin folder from being deleted.
+    mainDialog_.reset();
+    // Deletes the unpacked skin, then removes the fonts (one WM_FONTCHANGE
+    // when any removal succeeded).
+    ResourceManager::GetInstance()->Unload();
     if (configLoaded_) ConfigManager::GetInstance()->SaveConfig();
+    ResourceManager::DestroyInstance();
     ConfigManager::DestroyInstance();
+    if (gdiplusToken_ != 0) Gdiplus::GdiplusShutdown(gdiplusToken_);
+    gdiplusToken_ = 0;
     singleInstanceMutex_.Reset();
     LogManager::GetInstance()->Info(L"에이전트를 종료합니다.\n\n");
     LogManager::GetInstance()->Release();

@@ -35,6 +35,8 @@ protected:
         directory_ = MakeTempDirectory(L"agent");
         agent_ = CopyProgram(L"PavoAgent.exe", directory_, L"PavoAgent.exe");
         ASSERT_FALSE(agent_.empty());
+        // An agent that goes on needs its fonts, skin and texts beside it.
+        for (const wchar_t* folder : {L"font", L"skin", L"language"}) CopyFolder(folder);
         DWORD session = 0;
         ::ProcessIdToSessionId(::GetCurrentProcessId(), &session);
         mutexName_ = SingleInstanceMutexName(session);
@@ -49,6 +51,21 @@ protected:
             ::WaitForSingleObject(process.Get(), 10000);
         }
         RemoveService(Lumen::SessionUtils::kServiceName);
+    }
+
+    void CopyFolder(const std::wstring& name)
+    {
+        const std::wstring from = BinDirectory() + L"..\\dist\\" + name + L"\\";
+        const std::wstring to = directory_ + name + L"\\";
+        ::CreateDirectoryW(to.c_str(), nullptr);
+        WIN32_FIND_DATAW data = {};
+        HANDLE find = ::FindFirstFileW((from + L"*").c_str(), &data);
+        ASSERT_NE(find, INVALID_HANDLE_VALUE) << "nothing in " << Lumen::WideToUtf8(from);
+        do {
+            if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+                ::CopyFileW((from + data.cFileName).c_str(), (to + data.cFileName).c_str(), FALSE);
+        } while (::FindNextFileW(find, &data));
+        ::FindClose(find);
     }
 
     ScopedHandle Start(const std::wstring& args) { return StartProcess(L"\"" + agent_ + L"\" " + args); }

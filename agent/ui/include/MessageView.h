@@ -1,0 +1,62 @@
+#pragma once
+
+#include <string>
+
+#include "IPage.h"
+#include "SkinAnimatedGif.h"
+#include "SkinButton.h"
+#include "SkinDialog.h"
+#include "SkinStatic.h"
+
+// The message overlay: covers the main dialog's current page with a text,
+// a picture or the loading animation, and buttons whose answer it can wait
+// for in a modal loop. UI thread only, except EndWaitFromAnyThread.
+class MessageView : public Lumen::SkinDialog {
+public:
+    static constexpr UINT kFrameIntervalMs = 50;
+
+    MessageView();
+
+    // Where the main dialog keeps its current page: the page covered.
+    void SetCoveredPage(IPage* const* currentPage) { currentPage_ = currentPage; }
+
+    // Shows `text` with the buttons and picture of `flags` (MessageViewFlags).
+    // With buttons it waits for one: -1 when "취소" ended the wait, else 0.
+    int ShowMessage(const std::wstring& text, int flags);
+    void HideMessage();
+    bool IsWaiting() const { return waiting_; }
+    int GetFlags() const { return flags_; }
+    const std::wstring& GetText() const { return text_; }
+    Lumen::SkinAnimatedGif& GetLoadingAnimation() { return loading_; }
+
+    // Ends a pending wait as "취소" would; safe from any thread.
+    void EndWaitFromAnyThread();
+
+    void DrawBackground(HDC dc) override;
+
+protected:
+    BOOL OnInitDialog() override;
+    bool OnCommand(WORD id, WORD code, HWND control) override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    void OnOK() override {}
+    void OnCancel() override {}
+
+private:
+    static constexpr UINT kEndWaitMessage = WM_APP + 0x33;
+
+    HWND CoveredWindow() const;
+    void HideAllChildren();
+
+    Lumen::SkinStatic textStatic_;
+    Lumen::SkinButton ok_;
+    Lumen::SkinButton cancel_;
+    Lumen::SkinButton continue_;
+    Lumen::SkinStatic info_;
+    Lumen::SkinStatic success_;
+    Lumen::SkinStatic failure_;
+    Lumen::SkinAnimatedGif loading_;
+    IPage* const* currentPage_ = nullptr;
+    bool waiting_ = false;
+    int flags_ = 0;
+    std::wstring text_;
+};

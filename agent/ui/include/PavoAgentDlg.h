@@ -1,0 +1,125 @@
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+#include "AgentController.h"
+#include "IAgentCmdResponseHandler.h"
+#include "IConfigChangeHandler.h"
+#include "IMainWindow.h"
+#include "ISessionChangeHandler.h"
+#include "InspectionView.h"
+#include "LoginView.h"
+#include "Lumen/SynchronizedQueue.h"
+#include "MessageView.h"
+#include "NoticeView.h"
+#include "SkinDialog.h"
+#include "TrayIcon.h"
+#include "TrayMenuRules.h"
+#include "UserInfoView.h"
+
+// The agent's main window: hosts the pages, owns the controller and the
+// tray icon, and turns every command's start and completion into what the
+// user sees. Window work on the UI thread; OnTokenExpired, OnConfigChanged
+// and OnCommandCancel may arrive on other threads and only queue or post.
+class PavoAgentDlg : public Lumen::SkinDialog,
+                     public IMainWindow,
+                     public IAgentCmdResponseHandler,
+                     public IConfigChangeHandler,
+                     public ISessionChangeHandler {
+public:
+    static constexpr UINT WM_AGENT_SHOW_LOGIN = 1537;
+    static constexpr UINT WM_AGENT_TRAY_NOTIFY = 1538;
+    static constexpr UINT WM_AGENT_SHOW_BALLOON = 1539;
+    static constexpr UINT_PTR TIMER_TRAY_RETRY = 2001;
+    static constexpr UINT_PTR TIMER_BALLOON_CLEAR = 2002;
+
+    PavoAgentDlg();
+    ~PavoAgentDlg() override;
+
+    // IMainWindow
+    AgentController& GetController() override { return controller_; }
+    void ShowInspectionPage() override;
+    void ShowLoginPage() override;
+
+    // IAgentCmdResponseHandler
+    void OnCommandStart(std::shared_ptr<AgentCmdBase> command) override;
+    void OnCommandComplete(std::shared_ptr<AgentCmdBase> command) override;
+    void OnCommandCancel() override;
+
+    // IConfigChangeHandler
+    void OnConfigChanged(int kind) override;
+    // ISessionChangeHandler
+    void OnTokenExpired() override;
+
+    // Queues a balloon tip; shown one per posted message.
+    void PushBalloonTip(const std::wstring& title, const std::wstring& text);
+
+    // The tray menu as it would open now (the root menu: destroy it).
+    HMENU BuildTrayMenu();
+
+    // For the program's own checks and tests.
+    LoginView& GetLoginView() { return loginView_; }
+    InspectionView& GetInspectionView() { return inspectionView_; }
+    MessageView& GetMessageView() { return messageView_; }
+    NoticeView* GetNoticeView() { return noticeView_.get(); }
+    UserInfoView* GetUserInfoView() { return userInfoView_.get(); }
+    IPage* GetCurrentPage() const { return currentPage_; }
+    bool IsTrayIconPresent() const { return trayIconPresent_; }
+    int GetBalloonsPushed() const { return balloonsPushed_; }
+    TrayMenuRules::Page CurrentPageKind() const;
+
+protected:
+    BOOL OnInitDialog() override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    bool OnCommand(WORD id, WORD code, HWND control) override;
+    void OnTimer(UINT_PTR id) override;
+    void OnCustomButton() override;
+    void OnHelpButton() override {}
+
+private:
+    // Posted to ourselves: work that must not run inside a controller notification.
+    static constexpr UINT kRestartAfterLogout = WM_APP + 0x41;
+    static constexpr UINT kDestroySelf = WM_APP + 0x42;
+
+    void CreatePages();
+    template <class Page>
+    bool CreateChildPage(Page& page, UINT templateId);
+    void AddTrayIcon();
+    void OnTrayNotify(LPARAM mouseMessage);
+    void ShowTrayMenu();
+    void ShowNextBalloon();
+    void OnShowLogin();
+    void SwitchPage(IPage* page, Lumen::SkinDialog& window, DWORD animation);
+    void BringToForeground();
+    void OpenMainWindow();
+    void Logout();
+    void SwitchToTestMode();
+    void SwitchToNormalMode();
+    void StoreDemoNotice();
+    void ShowNoticeWindow();
+    void ShowUserInfoWindow();
+    void CreatePopups();
+    void RunAboutBox();
+    void Shutdown();
+    void RedrawCaption();
+    void CenterOnOwner(HWND window, HWND owner);
+
+    MessageView messageView_;
+    std::unique_ptr<NoticeView> noticeView_;
+    std::unique_ptr<UserInfoView> userInfoView_;
+    LoginView loginView_;
+    InspectionView inspectionView_;
+    HWND currentWindow_ = nullptr;
+    IPage* currentPage_ = nullptr;
+    Lumen::SynchronizedQueue<BALLOON_TIP> balloons_;
+    AgentController controller_;
+    HICON icon_ = nullptr;
+    TrayIcon tray_;
+    bool trayIconPresent_ = false;
+    bool shutDown_ = false;
+    std::atomic<int> balloonsPushed_{0};
+};

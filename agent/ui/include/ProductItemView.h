@@ -1,0 +1,33 @@
+#pragma once
+
+#include "ProductInfo.h"
+#include "ProductItemViewHandler.h"
+#include "SkinButton.h"
+#include "SkinDialog.h"
+#include "SkinStatic.h"
+
+// One row of the product list: icon, name and install button. Created as a
+// top-level window, then placed into the list. UI thread only.
+class ProductItemView : public Lumen::SkinDialog {
+public:
+    ProductItemView();
+
+    void SetHandler(ProductItemViewHandler* handler) { handler_ = handler; }
+    // Shows `product`: its icon, its name from the language table (the code
+    // itself without an entry), and the install button unless installed.
+    void SetProduct(const PRODUCT_INFO& product);
+    const PRODUCT_INFO& GetProduct() const { return product_; }
+
+protected:
+    BOOL OnInitDialog() override;
+    bool OnCommand(WORD id, WORD code, HWND control) override;
+    void OnOK() override {}
+    void OnCancel() override {}
+
+private:
+    Lumen::SkinStatic icon_;
+    Lumen::SkinStatic name_;
+    Lumen::SkinButton install_;
+    PRODUCT_INFO product_;
+    ProductItemViewHandler* handler_ = nullptr;
+};

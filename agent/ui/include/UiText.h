@@ -1,0 +1,25 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace Lumen {
+class SkinDialog;
+}
+
+// Texts of the windows through the language table.
+namespace UiText {
+
+// Replaces the text of the dialog and of each of its direct children by the
+// table's text for it (the template and skin texts are keys).
+void TranslateWindowTexts(const Lumen::SkinDialog& dialog);
+
+// Opens the remote-assistance address ("REMOTE_ASSIST_URL") with the shell.
+// The result is not checked: the shell reports its own failures.
+void OpenRemoteAssistance(const std::wstring& address);
+
+// The caption of the agent's message boxes.
+constexpr const wchar_t* kAgentTitle = L"Pavo 통합에이전트";
+
+}  // namespace UiText

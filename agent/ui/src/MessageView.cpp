@@ -1,0 +1,174 @@
+#include "MessageView.h"
+
+#include "BufferDC.h"
+#include "GdiHandles.h"
+#include "MessageViewFlags.h"
+#include "UiText.h"
+#include "resource.h"
+
+using namespace MessageViewFlags;
+
+MessageView::MessageView() : SkinDialog(IDD_MESSAGE_VIEW) {}
+
+BOOL MessageView::OnInitDialog()
+{
+    const HWND hwnd = GetHwnd();
+    textStatic_.SubclassDlgItem(IDC_STATIC_MSG_TEXT, hwnd);
+    ok_.SubclassDlgItem(IDC_BUTTON_MSG_OK, hwnd);
+    cancel_.SubclassDlgItem(IDC_BUTTON_MSG_CANCEL, hwnd);
+    continue_.SubclassDlgItem(IDC_BUTTON_MSG_CONTINUE, hwnd);
+    info_.SubclassDlgItem(IDC_STATIC_MSG_INFO, hwnd);
+    success_.SubclassDlgItem(IDC_STATIC_MSG_SUCCESS, hwnd);
+    failure_.SubclassDlgItem(IDC_STATIC_MSG_FAILURE, hwnd);
+    // The animation is ours, not the template's: made before the skin is
+    // applied so that its entry reaches it.
+    const RECT rect = {0, 0, 48, 48};
+    if (loading_.CreateControl(rect, hwnd, IDC_LOADING_GIF)) {
+        ::SetWindowTextW(loading_.GetHwnd(), L"loading_gif");
+        ::ShowWindow(loading_.GetHwnd(), SW_HIDE);
+    }
+    const BOOL result = SkinDialog::OnInitDialog();
+    UiText::TranslateWindowTexts(*this);
+    ::SetWindowLongW(hwnd, GWL_STYLE, ::GetWindowLongW(hwnd, GWL_STYLE) & ~WS_CLIPCHILDREN);
+    ::SetWindowLongW(hwnd, GWL_EXSTYLE, ::GetWindowLongW(hwnd, GWL_EXSTYLE) & ~WS_EX_TRANSPARENT);
+    HideAllChildren();
+    return result;
+}
+
+void MessageView::HideAllChildren()
+{
+    for (HWND child = ::GetWindow(GetHwnd(), GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        ::ShowWindow(child, SW_HIDE);
+    }
+}
+
+HWND MessageView::CoveredWindow() const
+{
+    if (currentPage_ == nullptr || *currentPage_ == nullptr) return nullptr;
+    return (*currentPage_)->GetPageWindow();
+}
+
+int MessageView::ShowMessage(const std::wstring& text, int flags)
+{
+    const HWND covered = CoveredWindow();
+    if (covered != nullptr) ::ShowWindow(covered, SW_HIDE);
+    flags_ = flags;
+    text_ = text;
+    ::ShowWindow(GetHwnd(), SW_SHOW);
+    ::SetWindowPos(GetHwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    HideAllChildren();
+    if (!text_.empty()) {
+        ::SetWindowTextW(textStatic_.GetHwnd(), text_.c_str());
+        textStatic_.DiscardBackgroundSnapshot();
+        ::ShowWindow(textStatic_.GetHwnd(), SW_SHOW);
+    }
+    switch (ButtonsOf(flags)) {
+    case Buttons::Ok:
+        ::ShowWindow(ok_.GetHwnd(), SW_SHOW);
+        break;
+    case Buttons::ContinueCancel:
+        ::ShowWindow(continue_.GetHwnd(), SW_SHOW);
+        ::ShowWindow(cancel_.GetHwnd(), SW_SHOW);
+        break;
+    case Buttons::None:
+        break;
+    }
+    switch (PictureOf(flags)) {
+    case Picture::Loading:
+        loading_.DiscardBackgroundSnapshot();
+        loading_.Play(kFrameIntervalMs);
+        break;
+    case Picture::Success:
+        ::ShowWindow(success_.GetHwnd(), SW_SHOW);
+        break;
+    case Picture::Info:
+        ::ShowWindow(info_.GetHwnd(), SW_SHOW);
+        break;
+    case Picture::Failure:
+        ::ShowWindow(failure_.GetHwnd(), SW_SHOW);
+        break;
+    case Picture::None:
+        break;
+    }
+    ::RedrawWindow(GetHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    if (!Waits(flags)) return 0;
+    waiting_ = true;
+    const int end = RunModalLoop();
+    waiting_ = false;
+    return ResultOfWait(end);
+}
+
+void MessageView::HideMessage()
+{
+    if (loading_.IsPlaying()) loading_.Stop();
+    ::ShowWindow(GetHwnd(), SW_HIDE);
+    const HWND covered = CoveredWindow();
+    if (covered != nullptr) {
+        ::ShowWindow(covered, SW_SHOW);
+        ::RedrawWindow(covered, nullptr, nullptr,
+                       RDW_INVALIDATE | RDW_ERASE | RDW_ERASENOW | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    }
+}
+
+void MessageView::EndWaitFromAnyThread()
+{
+    if (GetHwnd() != nullptr) ::PostMessageW(GetHwnd(), kEndWaitMessage, 0, 0);
+}
+
+bool MessageView::OnCommand(WORD id, WORD code, HWND control)
+{
+    if (code != BN_CLICKED) return SkinDialog::OnCommand(id, code, control);
+    switch (id) {
+    case IDC_BUTTON_MSG_OK:
+        if (waiting_) EndModalLoop(kEndOk);
+        return true;
+    case IDC_BUTTON_MSG_CANCEL:
+        if (waiting_) EndModalLoop(kEndCancel);
+        return true;
+    case IDC_BUTTON_MSG_CONTINUE:
+        if (waiting_) EndModalLoop(kEndContinue);
+        return true;
+    default:
+        return SkinDialog::OnCommand(id, code, control);
+    }
+}
+
+bool MessageView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    if (message == kEndWaitMessage) {
+        if (waiting_) EndModalLoop(kEndCancel);
+        result = 0;
+        return true;
+    }
+    return SkinDialog::OnMessage(message, wParam, lParam, result);
+}
+
+void MessageView::DrawBackground(HDC dc)
+{
+    RECT client = {};
+    ::GetClientRect(GetHwnd(), &client);
+    const HWND covered = CoveredWindow();
+    bool drewPage = false;
+    if (covered != nullptr) {
+        // First layer: the covered page as it would paint itself.
+        RECT pageRect = {};
+        ::GetClientRect(covered, &pageRect);
+        const int width = pageRect.right;
+        const int height = pageRect.bottom;
+        if (width > 0 && height > 0) {
+            Lumen::ScopedCreatedDC memory(::CreateCompatibleDC(dc));
+            Lumen::ScopedBitmap bitmap(::CreateCompatibleBitmap(dc, width, height));
+            if (memory && bitmap) {
+                const HGDIOBJ old = ::SelectObject(memory.Get(), bitmap.Get());
+                ::SendMessageW(covered, WM_PRINT, reinterpret_cast<WPARAM>(memory.Get()),
+                               PRF_CLIENT | PRF_CHILDREN | PRF_ERASEBKGND);
+                ::BitBlt(dc, 0, 0, width, height, memory.Get(), 0, 0, SRCCOPY);
+                ::SelectObject(memory.Get(), old);
+                drewPage = true;
+            }
+        }
+    }
+    if (!drewPage && GetBackgroundBrush() != nullptr) ::FillRect(dc, &client, GetBackgroundBrush());
+    // Second layer: the overlay's picture, blended when it has alpha.
+    if (GetBackgroundImage().IsValid()) GetBackgroundImage().Draw(dc, client);
+}

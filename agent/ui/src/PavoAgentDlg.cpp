@@ -1,0 +1,605 @@
+#include "PavoAgentDlg.h"
+
+#include "AgentCmdCheckProduct.h"
+#include "AgentCmdLogout.h"
+#include "AgentCmdNotifyConfigChange.h"
+#include "AgentCmdStopService.h"
+#include "CAboutDlg.h"
+#include "CommandFlow.h"
+#include "ConfigManager.h"
+#include "Lumen/LogManager.h"
+#include "MessageViewFlags.h"
+#include "UiText.h"
+#include "resource.h"
+
+using Lumen::LogManager;
+
+namespace {
+
+// "TaskbarCreated": the shell was (re)started and the tray is new.
+UINT g_taskbarCreated = 0;
+
+const wchar_t* const kTrayTip = L"Pavo 통합에이전트";
+const wchar_t* const kTestModeSuffix = L"테스트 모드 동작중";
+
+void TranslateMenu(HMENU menu, const Lumen::SkinDialog& dialog)
+{
+    const int count = ::GetMenuItemCount(menu);
+    for (int i = 0; i < count; ++i) {
+        wchar_t text[128] = {};
+        MENUITEMINFOW info = {};
+        info.cbSize = sizeof(info);
+        info.fMask = MIIM_STRING | MIIM_FTYPE;
+        info.dwTypeData = text;
+        info.cch = 128;
+        if (!::GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &info) || (info.fType & MFT_SEPARATOR) != 0) continue;
+        const std::wstring translated = dialog.GetString(text);
+        MENUITEMINFOW change = {};
+        change.cbSize = sizeof(change);
+        change.fMask = MIIM_STRING;
+        change.dwTypeData = const_cast<wchar_t*>(translated.c_str());
+        ::SetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &change);
+    }
+}
+
+}  // namespace
+
+PavoAgentDlg::PavoAgentDlg() : SkinDialog(IDD_PAVOAGENT_DIALOG)
+{
+    icon_ = static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON,
+                                            0, 0, LR_DEFAULTSIZE | LR_SHARED));
+    if (g_taskbarCreated == 0) g_taskbarCreated = ::RegisterWindowMessageW(L"TaskbarCreated");
+    messageView_.SetCoveredPage(&currentPage_);
+}
+
+PavoAgentDlg::~PavoAgentDlg()
+{
+    if (GetHwnd() != nullptr && ::IsWindow(GetHwnd())) DestroyWindow();
+    controller_.Stop();
+}
+
+BOOL PavoAgentDlg::OnInitDialog()
+{
+    const BOOL result = SkinDialog::OnInitDialog();
+    UiText::TranslateWindowTexts(*this);
+    const HWND hwnd = GetHwnd();
+    if (HMENU system = ::GetSystemMenu(hwnd, FALSE)) {
+        wchar_t about[64] = {};
+        if (::LoadStringW(::GetModuleHandleW(nullptr), IDS_ABOUTBOX, about, 64) > 0) {
+            ::AppendMenuW(system, MF_SEPARATOR, 0, nullptr);
+            ::AppendMenuW(system, MF_STRING, IDM_ABOUTBOX, GetString(about).c_str());
+        }
+    }
+    ::SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+    ::SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
+
+    CreatePages();
+    tray_.Bind(hwnd, WM_AGENT_TRAY_NOTIFY, icon_, GetString(kTrayTip));
+    AddTrayIcon();
+    ConfigManager::GetInstance()->RegisterChangeHandler(this);
+    if (!controller_.Start(this, this)) {
+        LogManager::GetInstance()->Error(L"[%s, %d] 에이전트 컨트롤러 시작에 실패했습니다.", L"PavoAgentDlg::OnInitDialog",
+                                         __LINE__);
+    }
+    ::PostMessageW(hwnd, WM_AGENT_SHOW_LOGIN, 0, 0);
+    return result;
+}
+
+template <class Page>
+bool PavoAgentDlg::CreateChildPage(Page& page, UINT templateId)
+{
+    if (!page.Create(templateId, GetHwnd())) return false;
+    ::SetWindowLongPtrW(page.GetHwnd(), GWLP_ID, static_cast<LONG_PTR>(templateId));
+    ::ShowWindow(page.GetHwnd(), SW_HIDE);
+    return true;
+}
+
+void PavoAgentDlg::CreatePages()
+{
+    if (ConfigManager::GetInstance()->IsTestMode()) SetSubText(GetString(kTestModeSuffix));
+    CreateChildPage(messageView_, IDD_MESSAGE_VIEW);
+    loginView_.SetMainWindow(this);
+    CreateChildPage(loginView_, IDD_LOGIN_VIEW);
+    inspectionView_.SetMainWindow(this);
+    CreateChildPage(inspectionView_, IDD_INSPECTION_VIEW);
+}
+
+// --- Pages ---
+
+TrayMenuRules::Page PavoAgentDlg::CurrentPageKind() const
+{
+    if (currentPage_ == static_cast<const IPage*>(&loginView_)) return TrayMenuRules::Page::Login;
+    if (currentPage_ == static_cast<const IPage*>(&inspectionView_)) return TrayMenuRules::Page::Inspection;
+    return TrayMenuRules::Page::None;
+}
+
+void PavoAgentDlg::OnShowLogin()
+{
+    EnableUserButton(false);
+    RedrawFrame();
+    if (currentPage_ != &loginView_) {
+        if (currentPage_ != nullptr) {
+            currentPage_->OnPageHide();
+            ::ShowWindow(currentWindow_, SW_HIDE);
+        }
+        ::ShowWindow(loginView_.GetHwnd(), SW_SHOW);
+        ::RedrawWindow(loginView_.GetHwnd(), nullptr, nullptr,
+                       RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        currentPage_ = &loginView_;
+        currentWindow_ = loginView_.GetHwnd();
+        loginView_.OnPageShow();
+    }
+    BringToForeground();
+}
+
+void PavoAgentDlg::SwitchPage(IPage* page, Lumen::SkinDialog& window, DWORD animation)
+{
+    currentPage_->OnPageHide();
+    ::ShowWindow(currentWindow_, SW_HIDE);
+    if (!::AnimateWindow(window.GetHwnd(), 150, AW_SLIDE | animation)) ::ShowWindow(window.GetHwnd(), SW_SHOW);
+    ::RedrawWindow(window.GetHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    // Current before OnPageShow: the page's first command covers it with the overlay.
+    currentPage_ = page;
+    currentWindow_ = window.GetHwnd();
+    page->OnPageShow();
+}
+
+void PavoAgentDlg::ShowInspectionPage()
+{
+    if (currentPage_ != &loginView_) return;
+    SwitchPage(&inspectionView_, inspectionView_, AW_HOR_NEGATIVE);
+}
+
+void PavoAgentDlg::ShowLoginPage()
+{
+    if (currentPage_ != &inspectionView_) return;
+    EnableUserButton(false);
+    RedrawFrame();
+    SwitchPage(&loginView_, loginView_, AW_HOR_POSITIVE);
+}
+
+void PavoAgentDlg::BringToForeground()
+{
+    const HWND hwnd = GetHwnd();
+    const HWND foreground = ::GetForegroundWindow();
+    if (foreground == hwnd) return;
+    const DWORD ours = ::GetCurrentThreadId();
+    const DWORD theirs = foreground != nullptr ? ::GetWindowThreadProcessId(foreground, nullptr) : 0;
+    if (theirs != 0 && theirs != ours) {
+        if (::AttachThreadInput(ours, theirs, TRUE)) {
+            ::SetForegroundWindow(hwnd);
+            ::BringWindowToTop(hwnd);
+            ::AttachThreadInput(ours, theirs, FALSE);
+        }
+        return;
+    }
+    // The foreground is ours already (or none): no input to attach.
+    ::SetForegroundWindow(hwnd);
+    ::BringWindowToTop(hwnd);
+}
+
+void PavoAgentDlg::OpenMainWindow()
+{
+    const HWND hwnd = GetHwnd();
+    if (::IsIconic(hwnd)) {
+        ::ShowWindow(hwnd, SW_RESTORE);
+    } else {
+        ::SetWindowPos(hwnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_SHOWWINDOW);
+    }
+    BringToForeground();
+    ::FlashWindow(hwnd, TRUE);
+}
+
+// --- Tray ---
+
+void PavoAgentDlg::AddTrayIcon()
+{
+    trayIconPresent_ = tray_.Add();
+    if (!trayIconPresent_) ::SetTimer(GetHwnd(), TIMER_TRAY_RETRY, 1000, nullptr);
+}
+
+void PavoAgentDlg::OnTrayNotify(LPARAM mouseMessage)
+{
+    switch (static_cast<UINT>(mouseMessage)) {
+    case WM_CONTEXTMENU:
+    case WM_RBUTTONUP:
+        ShowTrayMenu();
+        break;
+    case WM_LBUTTONDBLCLK:
+        OpenMainWindow();
+        break;
+    default:
+        break;
+    }
+}
+
+HMENU PavoAgentDlg::BuildTrayMenu()
+{
+    HMENU root = ::LoadMenuW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MENU_TRAY));
+    if (root == nullptr) return nullptr;
+    HMENU popup = ::GetSubMenu(root, 0);
+    if (popup == nullptr) return root;
+    const TrayMenuRules::MenuState state =
+        TrayMenuRules::StateFor(CurrentPageKind(), ConfigManager::GetInstance()->GetNotice().id,
+                                ConfigManager::GetInstance()->IsTestMode());
+    if (state.removeLogout) ::DeleteMenu(popup, ID_TRAY_LOGOUT, MF_BYCOMMAND);
+    if (state.removeExit) ::DeleteMenu(popup, ID_TRAY_EXIT, MF_BYCOMMAND);
+    if (state.grayRefresh) ::EnableMenuItem(popup, ID_TRAY_REFRESH, MF_BYCOMMAND | MF_GRAYED);
+    if (state.grayNotice) ::EnableMenuItem(popup, ID_TRAY_NOTICE, MF_BYCOMMAND | MF_GRAYED);
+    TranslateMenu(popup, *this);
+    return root;
+}
+
+void PavoAgentDlg::ShowTrayMenu()
+{
+    POINT cursor = {};
+    ::GetCursorPos(&cursor);
+    ::SetForegroundWindow(GetHwnd());
+    HMENU root = BuildTrayMenu();
+    if (root == nullptr) return;
+    if (HMENU popup = ::GetSubMenu(root, 0)) {
+        ::TrackPopupMenu(popup, TPM_LEFTALIGN, cursor.x, cursor.y, 0, GetHwnd(), nullptr);
+    }
+    ::DestroyMenu(root);
+}
+
+void PavoAgentDlg::PushBalloonTip(const std::wstring& title, const std::wstring& text)
+{
+    balloons_.Push(BALLOON_TIP{title, text});
+    ++balloonsPushed_;
+    if (GetHwnd() != nullptr) ::PostMessageW(GetHwnd(), WM_AGENT_SHOW_BALLOON, 0, 0);
+}
+
+void PavoAgentDlg::ShowNextBalloon()
+{
+    if (balloons_.Size() == 0) return;
+    BALLOON_TIP tip;
+    if (!balloons_.Pop(tip)) return;
+    ::KillTimer(GetHwnd(), TIMER_BALLOON_CLEAR);
+    if (!trayIconPresent_) AddTrayIcon();
+    if (tray_.ShowBalloon(tip.title, tip.text)) ::SetTimer(GetHwnd(), TIMER_BALLOON_CLEAR, 4000, nullptr);
+}
+
+void PavoAgentDlg::OnTimer(UINT_PTR id)
+{
+    if (id == TIMER_TRAY_RETRY) {
+        ::KillTimer(GetHwnd(), TIMER_TRAY_RETRY);
+        AddTrayIcon();
+    } else if (id == TIMER_BALLOON_CLEAR) {
+        ::KillTimer(GetHwnd(), TIMER_BALLOON_CLEAR);
+        tray_.ClearBalloon();
+    }
+}
+
+// --- Commands of the menu and the accelerators ---
+
+bool PavoAgentDlg::OnCommand(WORD id, WORD, HWND)
+{
+    switch (id) {
+    case ID_TRAY_OPEN:
+        OpenMainWindow();
+        return true;
+    case ID_TRAY_REMOTE_ASSIST:
+        UiText::OpenRemoteAssistance(GetString(L"REMOTE_ASSIST_URL"));
+        return true;
+    case ID_TRAY_REFRESH: {
+        OpenMainWindow();
+        auto check = std::make_shared<AgentCmdCheckProduct>();
+        check->SetResponseHandler(&inspectionView_);
+        controller_.PushCommand(check);
+        return true;
+    }
+    case ID_TRAY_NOTICE:
+        ShowNoticeWindow();
+        return true;
+    case ID_TRAY_ABOUT:
+        RunAboutBox();
+        return true;
+    case ID_TRAY_LOGOUT:
+        LogManager::GetInstance()->Info(L"사용자가 로그아웃을 시도합니다.");
+        Logout();
+        return true;
+    case ID_TRAY_EXIT:
+        OnCommandCancel();
+        controller_.PushCommand(std::make_shared<AgentCmdStopService>());
+        return true;
+    case ID_ACCEL_TEST_MODE:
+        SwitchToTestMode();
+        return true;
+    case ID_ACCEL_NORMAL_MODE:
+        SwitchToNormalMode();
+        return true;
+    case ID_ACCEL_DEMO_NOTICE:
+        StoreDemoNotice();
+        return true;
+    default:
+        return false;
+    }
+}
+
+void PavoAgentDlg::RunAboutBox()
+{
+    CAboutDlg about;
+    about.DoModal(GetHwnd());
+}
+
+void PavoAgentDlg::Logout()
+{
+    LogManager::GetInstance()->Info(L"로그아웃을 진행합니다.");
+    controller_.PushCommand(std::make_shared<AgentCmdLogout>());
+}
+
+void PavoAgentDlg::OnTokenExpired()
+{
+    LogManager::GetInstance()->Info(L"서버 접속 토큰이 만료되었습니다.");
+    Logout();
+}
+
+void PavoAgentDlg::OnConfigChanged(int kind)
+{
+    controller_.PushCommand(std::make_shared<AgentCmdNotifyConfigChange>(kind));
+}
+
+void PavoAgentDlg::RedrawCaption()
+{
+    ::RedrawWindow(GetHwnd(), nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+}
+
+void PavoAgentDlg::SwitchToTestMode()
+{
+    ConfigManager* config = ConfigManager::GetInstance();
+    if (config->IsTestMode()) return;
+    config->SetTestMode(true);
+    SetSubText(GetString(kTestModeSuffix));
+    RedrawCaption();
+    PushBalloonTip(GetString(kTrayTip), GetString(L"테스트 모드로 전환됩니다."));
+}
+
+void PavoAgentDlg::SwitchToNormalMode()
+{
+    ConfigManager* config = ConfigManager::GetInstance();
+    if (!config->IsTestMode()) return;
+    config->SetTestMode(false);
+    SetSubText(GetString(L""));
+    RedrawCaption();
+    PushBalloonTip(GetString(kTrayTip), GetString(L"일반 모드로 전환됩니다."));
+}
+
+void PavoAgentDlg::StoreDemoNotice()
+{
+    ConfigManager* config = ConfigManager::GetInstance();
+    if (!config->IsTestMode()) return;
+    NOTICE_INFO notice;
+    notice.title = GetString(L"데모용 공지 사항입니다.");
+    notice.body = L"<h1>" + GetString(L"데모용 공지 사항입니다.") +
+                  L"</h1><br><a href=\"https://www.example.com/\" target=\"_blank\">www.example.com</a>";
+    notice.id = 1;
+    notice.date = L"2023-07-10 오후 02:00";
+    config->SetNotice(notice);
+}
+
+// --- Popups ---
+
+void PavoAgentDlg::CreatePopups()
+{
+    if (!userInfoView_) {
+        auto view = std::make_unique<UserInfoView>();
+        if (view->Create(IDD_USERINFO_VIEW, GetHwnd())) {
+            ::SetWindowLongPtrW(view->GetHwnd(), GWLP_ID, IDD_USERINFO_VIEW);
+            userInfoView_ = std::move(view);
+        }
+    }
+    if (!noticeView_) {
+        auto view = std::make_unique<NoticeView>();
+        if (view->Create(IDD_NOTICE_VIEW, GetHwnd())) {
+            ::SetWindowLongPtrW(view->GetHwnd(), GWLP_ID, IDD_NOTICE_VIEW);
+            noticeView_ = std::move(view);
+        }
+    }
+}
+
+void PavoAgentDlg::CenterOnOwner(HWND window, HWND owner)
+{
+    RECT area = {};
+    if (owner != nullptr && ::IsWindowVisible(owner) && !::IsIconic(owner)) {
+        ::GetWindowRect(owner, &area);
+    } else {
+        ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    }
+    RECT rect = {};
+    ::GetWindowRect(window, &rect);
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    int x = area.left + (area.right - area.left - width) / 2;
+    int y = area.top + (area.bottom - area.top - height) / 2;
+    if (x < 0) x = 0;
+    if (y < 0) y = 0;
+    ::SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void PavoAgentDlg::ShowNoticeWindow()
+{
+    if (!noticeView_ || ::IsWindowVisible(noticeView_->GetHwnd())) return;
+    noticeView_->SetNotice(ConfigManager::GetInstance()->GetNotice());
+    CenterOnOwner(noticeView_->GetHwnd(), GetHwnd());
+    ::ShowWindow(noticeView_->GetHwnd(), SW_SHOW);
+}
+
+void PavoAgentDlg::ShowUserInfoWindow()
+{
+    if (!userInfoView_ || ::IsWindowVisible(userInfoView_->GetHwnd())) return;
+    ConfigManager* config = ConfigManager::GetInstance();
+    userInfoView_->SetUserInfo(config->GetCompanyName(), config->GetCustomerId(), config->GetCustomerName());
+    CenterOnOwner(userInfoView_->GetHwnd(), GetHwnd());
+    ::ShowWindow(userInfoView_->GetHwnd(), SW_SHOW);
+}
+
+void PavoAgentDlg::OnCustomButton()
+{
+    if (IsUserButtonEnabled()) ShowUserInfoWindow();
+}
+
+// --- Command start and completion ---
+
+void PavoAgentDlg::OnCommandStart(std::shared_ptr<AgentCmdBase> command)
+{
+    if (!command) return;
+    if (IAgentCmdResponseHandler* own = command->GetResponseHandler()) own->OnCommandStart(command);
+    const CommandFlow::Plan plan = CommandFlow::PlanFor(command->GetType());
+    int answer = command->GetResult();
+    switch (plan.start) {
+    case CommandFlow::StartAction::ShowProgress:
+        answer = messageView_.ShowMessage(GetString(plan.progressKey), MessageViewFlags::kLoading);
+        break;
+    case CommandFlow::StartAction::AskThenProgress:
+        answer = messageView_.ShowMessage(GetString(CommandFlow::RebootQuestionKey()),
+                                          MessageViewFlags::kLoadingQuestion);
+        if (answer >= 0) answer = messageView_.ShowMessage(GetString(plan.progressKey), MessageViewFlags::kLoading);
+        break;
+    case CommandFlow::StartAction::CreatePopups:
+        CreatePopups();
+        return;
+    case CommandFlow::StartAction::None:
+        return;
+    }
+    // Only a synchronous command waits for this handler: the worker of any
+    // other one may have stored its own result already.
+    if (command->IsSynchronous()) command->SetResult(answer);
+}
+
+void PavoAgentDlg::OnCommandComplete(std::shared_ptr<AgentCmdBase> command)
+{
+    if (!command) return;
+    const CommandFlow::Plan plan = CommandFlow::PlanFor(command->GetType());
+    const int result = command->GetResult();
+    switch (plan.complete) {
+    case CommandFlow::CompleteAction::HideAndCheck:
+        messageView_.HideMessage();
+        if (result < 0) {
+            LogManager::GetInstance()->Error(L"[%s, %d] 에이전트 명령 실행 오류, result : %d",
+                                             L"PavoAgentDlg::OnCheckProductHandler", __LINE__, result);
+            Logout();
+        }
+        break;
+    case CommandFlow::CompleteAction::InstallResult: {
+        const CommandFlow::ResultMessage message = CommandFlow::InstallResultMessage(command->GetType(), result);
+        if (message.show) messageView_.ShowMessage(GetString(message.key), message.flags);
+        messageView_.HideMessage();
+        break;
+    }
+    case CommandFlow::CompleteAction::RestartToLogin:
+        ::PostMessageW(GetHwnd(), kRestartAfterLogout, 0, 0);
+        break;
+    case CommandFlow::CompleteAction::ConfigChanged: {
+        const int kind = static_cast<AgentCmdNotifyConfigChange&>(*command).GetKind();
+        if (kind == IConfigChangeHandler::kCustomerChanged) {
+            EnableUserButton(true);
+            RedrawFrame();
+        } else if (kind == IConfigChangeHandler::kNoticeChanged) {
+            ShowNoticeWindow();
+        }
+        break;
+    }
+    case CommandFlow::CompleteAction::Shutdown:
+        ::PostMessageW(GetHwnd(), kDestroySelf, 0, 0);
+        break;
+    case CommandFlow::CompleteAction::None:
+        break;
+    }
+    if (IAgentCmdResponseHandler* own = command->GetResponseHandler()) own->OnCommandComplete(command);
+}
+
+void PavoAgentDlg::OnCommandCancel()
+{
+    messageView_.EndWaitFromAnyThread();
+}
+
+// --- Messages ---
+
+bool PavoAgentDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    switch (message) {
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == IDM_ABOUTBOX) {
+            RunAboutBox();
+            result = 0;
+            return true;
+        }
+        result = DefaultProc(message, wParam, lParam);
+        if (::IsWindow(GetHwnd())) RedrawFrame();
+        return true;
+    case WM_PAINT:
+        if (::IsIconic(GetHwnd())) {
+            PAINTSTRUCT paint = {};
+            HDC dc = ::BeginPaint(GetHwnd(), &paint);
+            ::SendMessageW(GetHwnd(), WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+            RECT client = {};
+            ::GetClientRect(GetHwnd(), &client);
+            const int x = (client.right - ::GetSystemMetrics(SM_CXICON) + 1) / 2;
+            const int y = (client.bottom - ::GetSystemMetrics(SM_CYICON) + 1) / 2;
+            ::DrawIcon(dc, x, y, icon_);
+            ::EndPaint(GetHwnd(), &paint);
+            result = 0;
+            return true;
+        }
+        break;
+    case WM_QUERYDRAGICON:
+        result = reinterpret_cast<LRESULT>(icon_);
+        return true;
+    case WM_DESTROY:
+        SkinDialog::OnMessage(message, wParam, lParam, result);
+        Shutdown();
+        result = 0;
+        return true;
+    case WM_AGENT_SHOW_LOGIN:
+        OnShowLogin();
+        result = 0;
+        return true;
+    case WM_AGENT_TRAY_NOTIFY:
+        OnTrayNotify(lParam);
+        result = 0;
+        return true;
+    case WM_AGENT_SHOW_BALLOON:
+        ShowNextBalloon();
+        result = 0;
+        return true;
+    case kRestartAfterLogout:
+        controller_.Stop();
+        controller_.Start(this, this);
+        ShowLoginPage();
+        result = 0;
+        return true;
+    case kDestroySelf:
+        ::DestroyWindow(GetHwnd());
+        result = 0;
+        return true;
+    default:
+        if (message == g_taskbarCreated && g_taskbarCreated != 0) {
+            AddTrayIcon();
+            result = 1;
+            return true;
+        }
+        break;
+    }
+    return SkinDialog::OnMessage(message, wParam, lParam, result);
+}
+
+void PavoAgentDlg::Shutdown()
+{
+    if (shutDown_) return;
+    shutDown_ = true;
+    GetTaskbarManager().Release();
+    ::KillTimer(GetHwnd(), TIMER_TRAY_RETRY);
+    ::KillTimer(GetHwnd(), TIMER_BALLOON_CLEAR);
+    tray_.Delete();
+    trayIconPresent_ = false;
+    if (noticeView_ && noticeView_->IsCreated()) noticeView_->DestroyWindow();
+    if (userInfoView_ && userInfoView_->IsCreated()) userInfoView_->DestroyWindow();
+    if (messageView_.IsCreated()) messageView_.DestroyWindow();
+    if (loginView_.IsCreated()) loginView_.DestroyWindow();
+    if (inspectionView_.IsCreated()) inspectionView_.DestroyWindow();
+    currentPage_ = nullptr;
+    currentWindow_ = nullptr;
+    controller_.Stop();
+    ::PostQuitMessage(0);
+}

@@ -1,0 +1,47 @@
+#include "UiText.h"
+
+#include <shellapi.h>
+
+#include <vector>
+
+#include "SkinDialog.h"
+
+namespace UiText {
+
+namespace {
+
+std::wstring WindowText(HWND hwnd)
+{
+    const int length = ::GetWindowTextLengthW(hwnd);
+    if (length <= 0) return std::wstring();
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    text.resize(static_cast<size_t>(::GetWindowTextW(hwnd, &text[0], length + 1)));
+    return text;
+}
+
+void Translate(const Lumen::SkinDialog& dialog, HWND hwnd)
+{
+    const std::wstring key = WindowText(hwnd);
+    if (key.empty()) return;
+    const std::wstring text = dialog.GetString(key);
+    if (text != key) ::SetWindowTextW(hwnd, text.c_str());
+}
+
+}  // namespace
+
+void TranslateWindowTexts(const Lumen::SkinDialog& dialog)
+{
+    const HWND hwnd = dialog.GetHwnd();
+    if (hwnd == nullptr) return;
+    Translate(dialog, hwnd);
+    for (HWND child = ::GetWindow(hwnd, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        Translate(dialog, child);
+    }
+}
+
+void OpenRemoteAssistance(const std::wstring& address)
+{
+    ::ShellExecuteW(nullptr, L"open", address.c_str(), nullptr, nullptr, SW_SHOW);
+}
+
+}  // namespace UiText

@@ -1,0 +1,568 @@
+// The agent's windows, driven with posted keyboard and mouse messages, on the
+// real controller against the reference operator server.
+#include <gtest/gtest.h>
+
+#include <objidl.h>
+
+#include <gdiplus.h>
+
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "AgentCmdNotifyConfigChange.h"
+#include "ConfigManager.h"
+#include "Lumen/LogManager.h"
+#include "Lumen/StringUtils.h"
+#include "MessageLoop.h"
+#include "MessageViewFlags.h"
+#include "NCPaintDialog.h"
+#include "PavoAgentDlg.h"
+#include "ResourceManager.h"
+#include "SkinManager.h"
+#include "TestSupport.h"
+#include "UiTestSupport.h"
+#include "resource.h"
+
+using namespace UiTest;
+using PavoTest::BinDirectory;
+
+namespace {
+
+std::wstring g_folder;
+
+bool CopyAll(const std::wstring& from, const std::wstring& to)
+{
+    ::CreateDirectoryW(to.c_str(), nullptr);
+    WIN32_FIND_DATAW data = {};
+    HANDLE find = ::FindFirstFileW((from + L"*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return false;
+    do {
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
+        ::CopyFileW((from + data.cFileName).c_str(), (to + data.cFileName).c_str(), FALSE);
+    } while (::FindNextFileW(find, &data));
+    ::FindClose(find);
+    return true;
+}
+
+// Once per process: the language table (the server address first, so that
+// it wins), the skin and the fonts of the build, GDI+, the log.
+class AgentUiEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        Lumen::LogManager::GetInstance()->Initialize(Lumen::LogProcessKind::Agent);
+        Gdiplus::GdiplusStartupInput input;
+        ASSERT_EQ(Gdiplus::GdiplusStartup(&token_, &input, nullptr), Gdiplus::Ok);
+        wchar_t port[16] = {};
+        ASSERT_GT(::GetEnvironmentVariableW(L"PAVO_OPERATOR_PORT", port, 16), 0u) << "no operator server";
+        g_folder = PavoTest::MakeTempDirectory(L"agent ui");
+        const std::string strings = std::string(R"({"language":"ENG","strings":[)") +
+                                    R"({"key":"Pavo_HOST_URL","value":"http://127.0.0.1:)" + Lumen::WideToUtf8(port) +
+                                    R"("}]})";
+        ASSERT_TRUE(PavoTest::WriteFileBytes(g_folder + L"server.json", strings));
+        ASSERT_TRUE(ResourceManager::GetInstance()->InitializeStrings(g_folder + L"server.json"));
+
+        const std::wstring dist = BinDirectory() + L"..\\dist\\";
+        ASSERT_TRUE(CopyAll(dist + L"skin\\", g_folder + L"skin\\"));
+        ASSERT_TRUE(CopyAll(dist + L"font\\", g_folder + L"font\\"));
+        ASSERT_TRUE(CopyAll(dist + L"language\\", g_folder + L"language\\"));
+        ASSERT_TRUE(ResourceManager::GetInstance()->Load(g_folder, L"AgentUiTest.exe"));
+
+        ::CreateDirectoryW((g_folder + L"inspection_data").c_str(), nullptr);
+        ASSERT_TRUE(PavoTest::WriteFileBytes(g_folder + L"inspection_data\\inspection_data.json", R"({
+            "PAVO_VIEWER": [ { "type": "service", "value": "RpcSs" } ],
+            "PAVO_GUARD": [ { "type": "service", "value": "PavoPkgTestA" } ],
+            "PAVO_SYNC": [ { "type": "service", "value": "PavoPkgNever" } ],
+            "UNLISTED_CODE": [ { "type": "service", "value": "PavoPkgNever" } ] })"));
+        PavoTest::WriteFileBytes(g_folder + L"inspection_data\\additional_installer_info.json", "{}");
+        accelerators_ = ::LoadAcceleratorsW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_ACCELERATOR));
+        ASSERT_NE(accelerators_, nullptr);
+    }
+    void TearDown() override
+    {
+        ResourceManager::GetInstance()->Unload();
+        Gdiplus::GdiplusShutdown(token_);
+        Lumen::LogManager::GetInstance()->Release();
+    }
+    static HACCEL accelerators_;
+
+private:
+    ULONG_PTR token_ = 0;
+};
+HACCEL AgentUiEnvironment::accelerators_ = nullptr;
+
+const ::testing::Environment* const g_environment = ::testing::AddGlobalTestEnvironment(new AgentUiEnvironment);
+
+// A main dialog per test, with a fresh configuration store.
+class AgentWindowsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ::DeleteFileW(ConfigManager::DefaultFilePath().c_str());
+        ConfigManager::DestroyInstance();
+        dialog_ = std::make_unique<PavoAgentDlg>();
+        dialog_->GetController().GetPackageManager().SetDataDirectory(g_folder);
+        ASSERT_TRUE(dialog_->Create(IDD_PAVOAGENT_DIALOG, nullptr));
+        hwnd_ = dialog_->GetHwnd();
+        Lumen::MessageLoop::SetApplicationFilter([this](MSG& msg) {
+            return hwnd_ != nullptr && ::IsWindow(hwnd_) &&
+                   ::TranslateAcceleratorW(hwnd_, AgentUiEnvironment::accelerators_, &msg) != 0;
+        });
+        ASSERT_TRUE(PumpUntil([&] { return dialog_->GetCurrentPage() == &dialog_->GetLoginView(); }));
+        login_ = dialog_->GetLoginView().GetHwnd();
+    }
+    void TearDown() override
+    {
+        Lumen::MessageLoop::SetApplicationFilter(nullptr);
+        dialog_.reset();
+        // The dialog's quit message belongs to it, not to the next test.
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+        }
+        ConfigManager::DestroyInstance();
+    }
+
+    HWND Item(HWND page, int id) const { return ::GetDlgItem(page, id); }
+    HWND IdEdit() const { return InnerEdit(Item(login_, IDC_EDIT_ID)); }
+    HWND PasswordEdit() const { return InnerEdit(Item(login_, IDC_EDIT_PASSWORD)); }
+
+    void TypeLogin(const std::wstring& id, const std::wstring& password)
+    {
+        ::SetWindowTextW(IdEdit(), L"");
+        ::SetWindowTextW(PasswordEdit(), L"");
+        TypeText(IdEdit(), id);
+        TypeText(PasswordEdit(), password);
+        PumpPending();
+    }
+
+    bool LoggedIn()
+    {
+        return PumpUntil([&] {
+            return dialog_->GetCurrentPage() == &dialog_->GetInspectionView() &&
+                   dialog_->GetInspectionView().GetRowPool().Size() >= 4 &&
+                   !::IsWindowVisible(dialog_->GetMessageView().GetHwnd()) && dialog_->IsUserButtonEnabled();
+        }, 60000);
+    }
+
+    void LogIn()
+    {
+        TypeLogin(L"demo", L"demo1234");
+        ClickCenter(Item(login_, IDC_BUTTON_LOGIN));
+        ASSERT_TRUE(LoggedIn());
+    }
+
+    // Whether every command queued before has completed: a marker command
+    // of its own kind completes after them.
+    bool QueueDrained()
+    {
+        bool done = false;
+        struct Marker : IAgentCmdResponseHandler {
+            bool* done;
+            void OnCommandStart(std::shared_ptr<AgentCmdBase>) override {}
+            void OnCommandComplete(std::shared_ptr<AgentCmdBase>) override { *done = true; }
+            void OnCommandCancel() override {}
+        } marker;
+        marker.done = &done;
+        auto command = std::make_shared<AgentCmdNotifyConfigChange>(0);
+        command->SetResponseHandler(&marker);
+        dialog_->GetController().PushCommand(command);
+        return PumpUntil([&] { return done; }, 30000);
+    }
+
+    std::unique_ptr<PavoAgentDlg> dialog_;
+    HWND hwnd_ = nullptr;
+    HWND login_ = nullptr;
+};
+
+}  // namespace
+
+TEST_F(AgentWindowsTest, LoginButtonFollowsTheTwoCharacterRuleAndKeysRoute)
+{
+    SaveScreenshot(hwnd_, L"01-login-page");
+    EXPECT_FALSE(dialog_->IsUserButtonEnabled()) << "the login page disables the user button";
+    const HWND button = Item(login_, IDC_BUTTON_LOGIN);
+    TypeLogin(L" a ", L"pw");
+    EXPECT_FALSE(::IsWindowEnabled(button)) << "one character between white space";
+    TypeText(IdEdit(), L"b");
+    PumpPending();
+    EXPECT_TRUE(::IsWindowEnabled(button));
+    TypeText(PasswordEdit(), L"\b\b ");
+    PumpPending();
+    EXPECT_EQ(TextOf(PasswordEdit()), L" ");
+    EXPECT_FALSE(::IsWindowEnabled(button));
+
+    TypeText(PasswordEdit(), L"pw");
+    PumpPending();
+    ASSERT_TRUE(::IsWindowEnabled(button));
+    ::SetFocus(IdEdit());
+    PressKey(IdEdit(), VK_RETURN);
+    EXPECT_EQ(::GetFocus(), PasswordEdit()) << "Enter in the id field";
+    PressKey(PasswordEdit(), VK_TAB);
+    EXPECT_EQ(::GetFocus(), button) << "Tab in the password field";
+    PressKey(button, VK_TAB);
+    EXPECT_EQ(::GetFocus(), IdEdit()) << "Tab on the login button";
+    PressKey(IdEdit(), VK_TAB);
+    EXPECT_EQ(::GetFocus(), PasswordEdit());
+    EXPECT_TRUE(::IsWindowVisible(login_)) << "Enter and Escape never close the page";
+    PressKey(PasswordEdit(), VK_ESCAPE);
+    EXPECT_TRUE(::IsWindowVisible(login_));
+}
+
+TEST_F(AgentWindowsTest, LoginErrorsMoveTheControlsAndShowingThePageRestoresThem)
+{
+    const HWND button = Item(login_, IDC_BUTTON_LOGIN);
+    const HWND check = Item(login_, IDC_CHECK_AUTO_LOGIN);
+    const HWND error = Item(login_, IDC_STATIC_LOGIN_ERROR);
+    const RECT buttonBefore = ClientRectIn(login_, button);
+    const RECT checkBefore = ClientRectIn(login_, check);
+    const RECT errorBefore = ClientRectIn(login_, error);
+    const int line = errorBefore.bottom - errorBefore.top;
+
+    TypeLogin(L"demo", L"wrong-password");
+    ::SetFocus(PasswordEdit());
+    PressKey(PasswordEdit(), VK_RETURN);
+    ASSERT_TRUE(PumpUntil([&] { return ::IsWindowVisible(error) && ::IsWindowEnabled(button); }));
+    EXPECT_EQ(TextOf(error), dialog_->GetString(L"아이디 또는 비밀번호를 확인해 주세요."));
+    EXPECT_EQ(ClientRectIn(login_, button).top, buttonBefore.top + line + 4);
+    EXPECT_EQ(ClientRectIn(login_, check).top, checkBefore.top + line + 4);
+    EXPECT_EQ(ClientRectIn(login_, error).bottom - ClientRectIn(login_, error).top, line);
+    EXPECT_EQ(dialog_->GetCurrentPage(), &dialog_->GetLoginView()) << "the page stays";
+    SaveScreenshot(hwnd_, L"02-login-error");
+
+    // Two lines: two line heights and 4 pixels.
+    dialog_->GetLoginView().ShowError(L"first line\nsecond line");
+    EXPECT_EQ(ClientRectIn(login_, button).top, buttonBefore.top + 2 * line + 4);
+    EXPECT_EQ(ClientRectIn(login_, error).bottom - ClientRectIn(login_, error).top, 2 * line);
+
+    dialog_->GetLoginView().OnPageShow();
+    EXPECT_FALSE(::IsWindowVisible(error));
+    EXPECT_EQ(ClientRectIn(login_, button).top, buttonBefore.top);
+    EXPECT_EQ(ClientRectIn(login_, check).top, checkBefore.top);
+}
+
+TEST_F(AgentWindowsTest, LoginShowsTheProductsAndLogoutSlidesBack)
+{
+    LogIn();
+    InspectionView& list = dialog_->GetInspectionView();
+    const auto& groups = list.GetList().GetGroups();
+    ASSERT_EQ(groups.count(1), 1u);
+    EXPECT_EQ(groups.at(1).size(), 1u) << "PAVO_VIEWER is installed (its service exists)";
+    ASSERT_EQ(groups.count(0), 1u);
+    EXPECT_EQ(groups.at(0).size(), 3u);
+    // The rows show their names from the table, or the code without an entry.
+    bool sawCode = false;
+    for (const auto& row : list.GetRowPool().Rows()) {
+        const std::wstring name = TextOf(Item(row->GetHwnd(), IDC_STATIC_PRODUCT_NAME));
+        if (row->GetProduct().productCode == L"UNLISTED_CODE") {
+            EXPECT_EQ(name, L"UNLISTED_CODE");
+            sawCode = true;
+        } else {
+            EXPECT_EQ(name, dialog_->GetString(row->GetProduct().productCode));
+        }
+        EXPECT_EQ(::IsWindowVisible(Item(row->GetHwnd(), IDC_BUTTON_INSTALL)) != FALSE, !row->GetProduct().installed);
+    }
+    EXPECT_TRUE(sawCode);
+    EXPECT_EQ(ConfigManager::GetInstance()->GetUserId(), L"demo");
+    SaveScreenshot(hwnd_, L"03-product-list");
+
+    // The user button shows the customer.
+    const RECT custom = dialog_->GetCaptionLayout().custom;
+    RECT window = {};
+    ::GetWindowRect(hwnd_, &window);
+    POINT screen = {window.left + (custom.left + custom.right) / 2, window.top + (custom.top + custom.bottom) / 2};
+    POINT client = screen;
+    ::ScreenToClient(hwnd_, &client);
+    ::PostMessageW(hwnd_, WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(screen.x, screen.y));
+    ::PostMessageW(hwnd_, WM_LBUTTONUP, 0, MAKELPARAM(client.x, client.y));
+    ASSERT_TRUE(PumpUntil([&] {
+        return dialog_->GetUserInfoView() != nullptr && ::IsWindowVisible(dialog_->GetUserInfoView()->GetHwnd());
+    }));
+    EXPECT_EQ(dialog_->GetUserInfoView()->GetCompanyText(), L"DemoCorp");
+    EXPECT_EQ(dialog_->GetUserInfoView()->GetCustomerIdText(), L"DEMO-0001");
+    EXPECT_EQ(dialog_->GetUserInfoView()->GetCustomerNameText(), L"Demo Customer");
+    SaveScreenshot(dialog_->GetUserInfoView()->GetHwnd(), L"08-user-information");
+    ClickCenter(Item(dialog_->GetUserInfoView()->GetHwnd(), IDOK));
+    ASSERT_TRUE(PumpUntil([&] { return !::IsWindowVisible(dialog_->GetUserInfoView()->GetHwnd()); }));
+
+    // Log-out (test mode shows the item): back to the login page, which now waits.
+    ::PostMessageW(hwnd_, WM_COMMAND, ID_TRAY_LOGOUT, 0);
+    ASSERT_TRUE(PumpUntil([&] { return dialog_->GetCurrentPage() == &dialog_->GetLoginView(); }, 30000));
+    EXPECT_TRUE(::IsWindowVisible(login_));
+    EXPECT_FALSE(::IsWindowVisible(list.GetHwnd()));
+    EXPECT_FALSE(dialog_->IsUserButtonEnabled());
+    EXPECT_FALSE(dialog_->GetLoginView().IsFirstShow());
+    EXPECT_EQ(TextOf(IdEdit()), L"demo");
+    EXPECT_TRUE(QueueDrained());
+    EXPECT_EQ(dialog_->GetCurrentPage(), &dialog_->GetLoginView()) << "no automatic login after a log-out";
+}
+
+TEST_F(AgentWindowsTest, ProductRowsAreReusedFromTheirPool)
+{
+    InspectionView& list = dialog_->GetInspectionView();
+    auto products = [](size_t count) {
+        std::vector<PRODUCT_INFO> result;
+        for (size_t i = 0; i < count; ++i) {
+            result.push_back(PRODUCT_INFO{i == 0 ? L"PAVO_VIEWER" : L"CODE_" + std::to_wstring(i), L"", i % 2 == 1});
+        }
+        return result;
+    };
+    list.FillList(products(3));
+    ASSERT_EQ(list.GetRowPool().Size(), 3u);
+    const HWND first = list.GetRowPool().Rows()[0]->GetHwnd();
+    list.FillList(products(1));
+    ASSERT_EQ(list.GetRowPool().Size(), 3u);
+    EXPECT_EQ(list.GetRowPool().Rows()[0]->GetHwnd(), first) << "rows are reused";
+    EXPECT_EQ(::GetParent(first), list.GetList().GetHwnd());
+    for (size_t i = 1; i < 3; ++i) {
+        const HWND extra = list.GetRowPool().Rows()[i]->GetHwnd();
+        EXPECT_FALSE(::IsWindowVisible(extra)) << i;
+        EXPECT_NE(::GetParent(extra), list.GetList().GetHwnd()) << i;
+    }
+    EXPECT_EQ(list.GetList().GetGroups().size(), 1u);
+    list.FillList(products(5));
+    ASSERT_EQ(list.GetRowPool().Size(), 5u);
+    EXPECT_EQ(list.GetRowPool().Rows()[0]->GetHwnd(), first);
+    EXPECT_EQ(list.GetList().GetGroups().at(0).size(), 3u);
+    EXPECT_EQ(list.GetList().GetGroups().at(1).size(), 2u);
+    EXPECT_EQ(TextOf(::GetDlgItem(list.GetRowPool().Rows()[2]->GetHwnd(), IDC_STATIC_PRODUCT_NAME)), L"CODE_2");
+}
+
+TEST_F(AgentWindowsTest, MessageOverlayFlags)
+{
+    MessageView& overlay = dialog_->GetMessageView();
+    const HWND view = overlay.GetHwnd();
+    EXPECT_EQ(overlay.ShowMessage(dialog_->GetString(L"보안 소프트웨어를 설치 중입니다.\n잠시만 기다려주세요."),
+                                  MessageViewFlags::kLoading),
+              0)
+        << "16 returns at once";
+    EXPECT_TRUE(::IsWindowVisible(view));
+    EXPECT_FALSE(::IsWindowVisible(login_)) << "the overlay covers the page";
+    EXPECT_TRUE(overlay.GetLoadingAnimation().IsPlaying());
+    EXPECT_FALSE(::IsWindowVisible(Item(view, IDC_BUTTON_MSG_OK)));
+    PumpPending();
+    SaveScreenshot(hwnd_, L"05-installing-overlay");
+
+    // 18: "취소" gives -1.
+    RunWhen([&] { return overlay.IsWaiting(); }, [&] {
+        SaveScreenshot(hwnd_, L"04-reboot-question");
+        ClickCenter(Item(view, IDC_BUTTON_MSG_CANCEL));
+    });
+    EXPECT_EQ(overlay.ShowMessage(dialog_->GetString(L"소프트웨어 설치 간 재부팅이 필요할 수 있습니다.\n설치를 계속 진행하시겠습니까?"),
+                                  MessageViewFlags::kLoadingQuestion),
+              -1);
+    // 18: "계속 진행" gives 0.
+    RunWhen([&] { return overlay.IsWaiting(); }, [&] { ClickCenter(Item(view, IDC_BUTTON_MSG_CONTINUE)); });
+    EXPECT_EQ(overlay.ShowMessage(L"question", MessageViewFlags::kLoadingQuestion), 0);
+    // 33 and 65 wait for "확인".
+    RunWhen([&] { return overlay.IsWaiting(); }, [&] {
+        EXPECT_TRUE(::IsWindowVisible(Item(view, IDC_STATIC_MSG_SUCCESS)));
+        SaveScreenshot(hwnd_, L"06-success-message");
+        ClickCenter(Item(view, IDC_BUTTON_MSG_OK));
+    });
+    EXPECT_EQ(overlay.ShowMessage(dialog_->GetString(L"소프트웨어 설치가 완료되었습니다."), MessageViewFlags::kSuccess), 0);
+    RunWhen([&] { return overlay.IsWaiting(); }, [&] {
+        EXPECT_TRUE(::IsWindowVisible(Item(view, IDC_STATIC_MSG_FAILURE)));
+        ClickCenter(Item(view, IDC_BUTTON_MSG_OK));
+    });
+    EXPECT_EQ(overlay.ShowMessage(L"failure", MessageViewFlags::kFailure), 0);
+    // A cancellation from another thread ends a pending question with -1.
+    RunWhen([&] { return overlay.IsWaiting(); }, [&] { std::thread([&] { dialog_->OnCommandCancel(); }).join(); });
+    EXPECT_EQ(overlay.ShowMessage(L"question", MessageViewFlags::kLoadingQuestion), -1);
+
+    overlay.HideMessage();
+    EXPECT_FALSE(::IsWindowVisible(view));
+    EXPECT_FALSE(overlay.GetLoadingAnimation().IsPlaying());
+    EXPECT_TRUE(::IsWindowVisible(login_)) << "the page comes back";
+}
+
+TEST_F(AgentWindowsTest, DeclinedInstallationShowsNothingAndKeepsTheList)
+{
+    LogIn();
+    MessageView& overlay = dialog_->GetMessageView();
+    InspectionView& list = dialog_->GetInspectionView();
+    HWND installButton = nullptr;
+    for (const auto& row : list.GetRowPool().Rows()) {
+        if (row->GetProduct().productCode == L"PAVO_GUARD") installButton = Item(row->GetHwnd(), IDC_BUTTON_INSTALL);
+    }
+    ASSERT_NE(installButton, nullptr);
+    // The question waits in its own loop: the answers come from timers.
+    auto asked = [&] { return overlay.IsWaiting() && overlay.GetFlags() == MessageViewFlags::kLoadingQuestion; };
+    int answered = 0;
+    RunWhen(asked, [&] {
+        ++answered;
+        ClickCenter(Item(overlay.GetHwnd(), IDC_BUTTON_MSG_CANCEL));
+    });
+    ClickCenter(installButton);
+    ASSERT_TRUE(PumpUntil([&] { return answered == 1; }));
+    ASSERT_TRUE(QueueDrained());
+    EXPECT_FALSE(overlay.IsWaiting()) << "no result message after \"취소\"";
+    EXPECT_FALSE(::IsWindowVisible(overlay.GetHwnd()));
+    EXPECT_EQ(list.GetList().GetGroups().at(1).size(), 1u) << "the list is unchanged";
+
+    // Accepted: installs, says so, and the refreshed list shows it installed.
+    int resultFlags = 0;
+    RunWhen(asked, [&] { ClickCenter(Item(overlay.GetHwnd(), IDC_BUTTON_MSG_CONTINUE)); });
+    RunWhen([&] { return overlay.IsWaiting() && overlay.GetFlags() != MessageViewFlags::kLoadingQuestion; }, [&] {
+        resultFlags = overlay.GetFlags();
+        ClickCenter(Item(overlay.GetHwnd(), IDC_BUTTON_MSG_OK));
+    });
+    ClickCenter(installButton);
+    ASSERT_TRUE(PumpUntil([&] {
+        const auto& groups = list.GetList().GetGroups();
+        return resultFlags != 0 && !overlay.IsWaiting() && groups.count(1) != 0 && groups.at(1).size() == 2;
+    }, 120000)) << resultFlags;
+    EXPECT_EQ(resultFlags, MessageViewFlags::kSuccess);
+}
+
+TEST_F(AgentWindowsTest, TrayMenuFollowsPageNoticeAndMode)
+{
+    auto itemState = [](HMENU root, UINT id) -> int {
+        // -1 absent, 0 enabled, 1 grayed
+        const UINT state = ::GetMenuState(::GetSubMenu(root, 0), id, MF_BYCOMMAND);
+        if (state == static_cast<UINT>(-1)) return -1;
+        return (state & MF_GRAYED) != 0 ? 1 : 0;
+    };
+    HMENU menu = dialog_->BuildTrayMenu();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(itemState(menu, ID_TRAY_OPEN), 0);
+    EXPECT_EQ(itemState(menu, ID_TRAY_REMOTE_ASSIST), 0);
+    EXPECT_EQ(itemState(menu, ID_TRAY_REFRESH), 1);
+    EXPECT_EQ(itemState(menu, ID_TRAY_NOTICE), 1);
+    EXPECT_EQ(itemState(menu, ID_TRAY_ABOUT), 0);
+    EXPECT_EQ(itemState(menu, ID_TRAY_LOGOUT), -1);
+    EXPECT_EQ(itemState(menu, ID_TRAY_EXIT), -1);
+    wchar_t text[64] = {};
+    ::GetMenuStringW(::GetSubMenu(menu, 0), ID_TRAY_OPEN, text, 64, MF_BYCOMMAND);
+    EXPECT_EQ(std::wstring(text), dialog_->GetString(L"열기"));
+    ::DestroyMenu(menu);
+
+    LogIn();
+    ConfigManager::GetInstance()->SetTestMode(true);
+    menu = dialog_->BuildTrayMenu();
+    EXPECT_EQ(itemState(menu, ID_TRAY_REFRESH), 0);
+    EXPECT_EQ(itemState(menu, ID_TRAY_NOTICE), 1) << "no notice stored";
+    EXPECT_EQ(itemState(menu, ID_TRAY_LOGOUT), 0);
+    EXPECT_EQ(itemState(menu, ID_TRAY_EXIT), 0);
+    ::DestroyMenu(menu);
+    NOTICE_INFO notice;
+    notice.id = 5;
+    notice.title = L"t";
+    ConfigManager::GetInstance()->SetNotice(notice);
+    menu = dialog_->BuildTrayMenu();
+    EXPECT_EQ(itemState(menu, ID_TRAY_NOTICE), 0);
+    ::DestroyMenu(menu);
+
+    // The menu as the tray opens it.
+    RunWhen([] { return ::FindWindowW(L"#32768", nullptr) != nullptr; }, [&] {
+        SaveScreen(L"10-tray-menu");
+        ::EndMenu();
+    });
+    ::PostMessageW(hwnd_, PavoAgentDlg::WM_AGENT_TRAY_NOTIFY, 1, WM_RBUTTONUP);
+    EXPECT_TRUE(PumpUntil([] { return ::FindWindowW(L"#32768", nullptr) == nullptr; }));
+}
+
+TEST_F(AgentWindowsTest, AcceleratorsSwitchModesAndStoreTheDemonstrationNotice)
+{
+    ConfigManager* config = ConfigManager::GetInstance();
+    PressKey(hwnd_, VK_F12, true);
+    EXPECT_EQ(dialog_->GetBalloonsPushed(), 0) << "Ctrl+F12 in normal mode does nothing";
+    PressKey(hwnd_, VK_F10, true);
+    EXPECT_EQ(config->GetNotice().id, 0) << "Ctrl+F10 outside test mode does nothing";
+
+    PressKey(hwnd_, VK_F11, true);
+    PressKey(hwnd_, VK_F11, true);
+    EXPECT_TRUE(config->IsTestMode());
+    EXPECT_EQ(dialog_->GetBalloonsPushed(), 1) << "Ctrl+F11 twice pushes one balloon";
+    EXPECT_EQ(dialog_->GetSubText(), dialog_->GetString(L"테스트 모드 동작중"));
+
+    PressKey(hwnd_, VK_F10, true);
+    ASSERT_TRUE(PumpUntil([&] {
+        return dialog_->GetNoticeView() != nullptr && ::IsWindowVisible(dialog_->GetNoticeView()->GetHwnd());
+    }, 30000));
+    NoticeView& notice = *dialog_->GetNoticeView();
+    EXPECT_EQ(notice.GetTitleText(), dialog_->GetString(L"데모용 공지 사항입니다."));
+    EXPECT_EQ(notice.GetSubText(), L"2023-07-10 오후 02:00");
+    SaveScreenshot(notice.GetHwnd(), L"07-notice-window");
+    ClickCenter(::GetDlgItem(notice.GetHwnd(), IDOK));
+    ASSERT_TRUE(PumpUntil([&] { return !::IsWindowVisible(notice.GetHwnd()); }));
+    PressKey(hwnd_, VK_F10, true);
+    EXPECT_TRUE(QueueDrained());
+    EXPECT_FALSE(::IsWindowVisible(notice.GetHwnd())) << "the same notice id opens nothing";
+
+    PressKey(hwnd_, VK_F12, true);
+    EXPECT_FALSE(config->IsTestMode());
+    EXPECT_EQ(dialog_->GetBalloonsPushed(), 2);
+    EXPECT_TRUE(dialog_->GetSubText().empty());
+}
+
+TEST_F(AgentWindowsTest, ServerTextIsShownAsData)
+{
+    dialog_->OnConfigChanged(1);  // creates the windows
+    ASSERT_TRUE(QueueDrained());
+    ASSERT_NE(dialog_->GetNoticeView(), nullptr);
+    ::ShowWindow(dialog_->GetNoticeView()->GetHwnd(), SW_HIDE);
+    NOTICE_INFO notice;
+    notice.id = 77;
+    notice.title = L"%s%n%d 100%";
+    notice.body = L"<script>document.title='x'</script><b>%s %n</b> body";
+    notice.date = L"%s";
+    ConfigManager::GetInstance()->SetNotice(notice);
+    ASSERT_TRUE(PumpUntil([&] { return ::IsWindowVisible(dialog_->GetNoticeView()->GetHwnd()); }, 30000));
+    NoticeView& view = *dialog_->GetNoticeView();
+    EXPECT_EQ(view.GetTitleText(), L"%s%n%d 100%");
+    EXPECT_EQ(view.GetSubText(), L"%s");
+    if (view.GetHtml().IsTextFallback()) {
+        const std::wstring shown = view.GetHtml().GetFallbackText();
+        EXPECT_NE(shown.find(L"%s %n"), std::wstring::npos) << Lumen::WideToUtf8(shown);
+        EXPECT_EQ(shown.find(L"document.title"), std::wstring::npos) << "script is not text to show";
+    }
+    EXPECT_EQ(NoticeView::BuildPage(L"<style></style>", L"%s"),
+              L"<html> <head> <style></style> </head> <body> %s </body> </html>");
+}
+
+TEST_F(AgentWindowsTest, AboutBoxClosesOnAClick)
+{
+    HWND about = nullptr;
+    RunWhen([] { return ::GetDlgItem(::GetActiveWindow(), IDC_STATIC_VERSION) != nullptr; },
+            [&] {
+                about = ::GetActiveWindow();
+                SaveScreenshot(about, L"09-about-box");
+                ::PostMessageW(about, WM_LBUTTONUP, 0, MAKELPARAM(20, 20));
+            });
+    // Returns when the modal box has closed.
+    ::SendMessageW(hwnd_, WM_COMMAND, ID_TRAY_ABOUT, 0);
+    ASSERT_NE(about, nullptr);
+    EXPECT_FALSE(::IsWindow(about));
+}
+
+// Last: the continued installation installs what it can for the tests after.
+TEST_F(AgentWindowsTest, AutomaticLoginRules)
+{
+    ConfigManager* config = ConfigManager::GetInstance();
+    // The flag with an empty password is cleared and the page waits.
+    config->SetUserId(L"demo");
+    config->SetPassword(L"");
+    config->SetAutoLogin(true);
+    dialog_->GetLoginView().OnPageShow();
+    EXPECT_FALSE(config->IsAutoLogin());
+    EXPECT_EQ(::GetFocus(), IdEdit());
+    EXPECT_TRUE(QueueDrained());
+    EXPECT_EQ(dialog_->GetCurrentPage(), &dialog_->GetLoginView());
+
+    // An interrupted installation logs in by itself without the flag, and the
+    // product list then continues the installation.
+    config->SetPassword(L"demo1234");
+    config->SetInstalling(true);
+    dialog_->GetLoginView().OnPageShow();
+    ASSERT_TRUE(PumpUntil([&] { return dialog_->GetCurrentPage() == &dialog_->GetInspectionView(); }, 30000));
+    EXPECT_FALSE(dialog_->GetLoginView().IsFirstShow());
+    // The continued installation ends with its result message: confirm it.
+    int resultFlags = 0;
+    RunWhen([&] { return dialog_->GetMessageView().IsWaiting(); }, [&] {
+        resultFlags = dialog_->GetMessageView().GetFlags();
+        ClickCenter(Item(dialog_->GetMessageView().GetHwnd(), IDC_BUTTON_MSG_OK));
+    });
+    ASSERT_TRUE(PumpUntil([&] { return resultFlags != 0 && !config->IsInstalling(); }, 180000));
+    EXPECT_EQ(resultFlags, MessageViewFlags::kFailure) << "two of the products cannot be installed";
+}
