@@ -113,8 +113,16 @@ ui_type_into_field() {
     xdotool type --delay 40 "$text"
 }
 
-# The whole screen as PNG $1.
+# The whole screen as PNG $1, once it has stopped changing (a window that has
+# just appeared may not have painted yet); after 5 s it is taken as it is.
 ui_shot() {
+    local previous= current end=$((SECONDS + 5))
+    while [ $SECONDS -lt $end ]; do
+        current=$(xwd -root -silent | md5sum)
+        [ "$current" = "$previous" ] && break
+        previous=$current
+        sleep 0.3
+    done
     xwd -root -silent | convert xwd:- "$1" 2>/dev/null || echo "ui: screenshot $1 failed" >&2
 }
 
