@@ -97,8 +97,9 @@ agent_pids() {
         END { for (p in started) if (!(p in ended)) print p }'
 }
 # Whether a Windows process id is alive in the prefix.
+win_processes() { wine "$UI_PROBE" --processes 2>/dev/null; }
 win_alive() {
-    wine tasklist 2>/dev/null | tr -d '\r' | awk -v pid="$1" '$2 == pid { found = 1 } END { exit !found }'
+    win_processes | awk -F'\t' -v pid="$1" '$1 == pid { found = 1 } END { exit !found }'
 }
 wait_agent_running() {
     local end=$((SECONDS + $1)) p
@@ -114,7 +115,7 @@ wait_agents_ended() {
     local end=$((SECONDS + $1)) p alive
     while [ $SECONDS -lt $end ]; do
         alive=
-        for p in $(wine tasklist 2>/dev/null | tr -d '\r' | awk 'tolower($1) == "pavoagent.exe" { print $2 }'); do
+        for p in $(win_processes | awk -F'\t' 'tolower($2) == "pavoagent.exe" { print $1 }'); do
             alive=1
         done
         [ -z "$alive" ] && return 0

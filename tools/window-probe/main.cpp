@@ -5,8 +5,14 @@
 //
 // tab-separated, in UTF-8, screen coordinates; line breaks in a text are
 // written as "\n". Top-level windows come first, each followed by all of
-// its descendants. Exit code 0, or 1 when the output cannot be written.
+// its descendants.
+//
+// With "--processes" it lists the processes instead: "<pid>\t<exe name>".
+// Exit code 0; 1 when the output cannot be written; 2 on a bad argument.
 #include <windows.h>
+#include <tlhelp32.h>
+
+#include <Lumen/UniqueHandle.h>
 
 #include <string>
 
@@ -93,12 +99,30 @@ BOOL CALLBACK OnTopLevel(HWND hwnd, LPARAM context)
     return TRUE;
 }
 
+bool ListProcesses(Output& out)
+{
+    const Lumen::ScopedHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) return false;
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = ::Process32FirstW(snapshot.Get(), &entry); more;
+         more = ::Process32NextW(snapshot.Get(), &entry))
+        out.Write(std::to_string(entry.th32ProcessID) + "\t" + ToUtf8(Escaped(entry.szExeFile)) + "\n");
+    return true;
+}
+
 }  // namespace
 
-int wmain()
+int wmain(int argc, wchar_t** argv)
 {
     Output out;
     out.handle = ::GetStdHandle(STD_OUTPUT_HANDLE);
-    ::EnumWindows(OnTopLevel, reinterpret_cast<LPARAM>(&out));
+    if (argc == 2 && std::wstring(argv[1]) == L"--processes") {
+        if (!ListProcesses(out)) return 1;
+    } else if (argc == 1) {
+        ::EnumWindows(OnTopLevel, reinterpret_cast<LPARAM>(&out));
+    } else {
+        return 2;
+    }
     return out.ok ? 0 : 1;
 }
