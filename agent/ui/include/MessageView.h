@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "GdiHandles.h"
 #include "IPage.h"
 #include "SkinAnimatedGif.h"
 #include "SkinButton.h"
@@ -46,6 +47,8 @@ private:
 
     HWND CoveredWindow() const;
     void HideAllChildren();
+    // Keeps a picture of the covered page as it looks now (still shown).
+    void SnapshotCoveredPage();
 
     Lumen::SkinStatic textStatic_;
     Lumen::SkinButton ok_;
@@ -56,6 +59,8 @@ private:
     Lumen::SkinStatic failure_;
     Lumen::SkinAnimatedGif loading_;
     IPage* const* currentPage_ = nullptr;
+    Lumen::ScopedBitmap pageSnapshot_;
+    SIZE snapshotSize_ = {0, 0};
     bool waiting_ = false;
     int flags_ = 0;
     std::wstring text_;

@@ -19,6 +19,10 @@ void TranslateWindowTexts(const Lumen::SkinDialog& dialog);
 // The result is not checked: the shell reports its own failures.
 void OpenRemoteAssistance(const std::wstring& address);
 
+// A caption font like `caption` in the face of `dialogFont`: the system's
+// caption face may lack Hangul, the skin's face has it. Null on failure.
+HFONT CaptionFontInFace(HFONT caption, const LOGFONTW& dialogFont);
+
 // The caption of the agent's message boxes.
 constexpr const wchar_t* kAgentTitle = L"Pavo 통합에이전트";
 

@@ -11,6 +11,7 @@ BOOL CAboutDlg::OnInitDialog()
     info_.SubclassDlgItem(IDC_STATIC_ABOUT_INFO, GetHwnd());
     const BOOL result = SkinDialog::OnInitDialog();
     UiText::TranslateWindowTexts(*this);
+    if (HFONT caption = UiText::CaptionFontInFace(captionFont_.Get(), GetLogFont())) captionFont_.Reset(caption);
     const HINSTANCE module = ::GetModuleHandleW(nullptr);
     const HICON icon = static_cast<HICON>(::LoadImageW(module, MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, 0, 0,
                                                        LR_DEFAULTSIZE | LR_SHARED));

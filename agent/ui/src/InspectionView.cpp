@@ -107,7 +107,18 @@ void InspectionView::FillList(const std::vector<PRODUCT_INFO>& products)
 {
     const HWND listWindow = list_.GetHwnd();
     ::LockWindowUpdate(listWindow);
+    // The list forgets its group headings without destroying their windows:
+    // whatever else it holds besides our rows goes with the old filling.
+    std::vector<HWND> stale;
+    for (HWND child = ::GetWindow(listWindow, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        bool isRow = false;
+        for (const auto& row : pool_.Rows()) isRow = isRow || row->GetHwnd() == child;
+        if (!isRow) stale.push_back(child);
+    }
     list_.RemoveAllItems();
+    for (HWND child : stale) {
+        if (::IsWindow(child)) ::DestroyWindow(child);
+    }
     pool_.Prepare(
         products.size(),
         [](ProductItemView& row) {

@@ -48,9 +48,30 @@ HWND MessageView::CoveredWindow() const
     return (*currentPage_)->GetPageWindow();
 }
 
+void MessageView::SnapshotCoveredPage()
+{
+    const HWND covered = CoveredWindow();
+    if (covered == nullptr || !::IsWindowVisible(covered)) return;
+    RECT rect = {};
+    ::GetClientRect(covered, &rect);
+    if (rect.right <= 0 || rect.bottom <= 0) return;
+    Lumen::ScopedGetDC screen(covered);
+    Lumen::ScopedCreatedDC memory(::CreateCompatibleDC(screen.Get()));
+    Lumen::ScopedBitmap bitmap(::CreateCompatibleBitmap(screen.Get(), rect.right, rect.bottom));
+    if (!memory || !bitmap) return;
+    const HGDIOBJ old = ::SelectObject(memory.Get(), bitmap.Get());
+    // Children are printed only while they are shown: the page is still up.
+    ::SendMessageW(covered, WM_PRINT, reinterpret_cast<WPARAM>(memory.Get()),
+                   PRF_CLIENT | PRF_CHILDREN | PRF_ERASEBKGND);
+    ::SelectObject(memory.Get(), old);
+    pageSnapshot_ = std::move(bitmap);
+    snapshotSize_ = SIZE{rect.right, rect.bottom};
+}
+
 int MessageView::ShowMessage(const std::wstring& text, int flags)
 {
     const HWND covered = CoveredWindow();
+    SnapshotCoveredPage();
     if (covered != nullptr) ::ShowWindow(covered, SW_HIDE);
     flags_ = flags;
     text_ = text;
@@ -102,6 +123,7 @@ void MessageView::HideMessage()
 {
     if (loading_.IsPlaying()) loading_.Stop();
     ::ShowWindow(GetHwnd(), SW_HIDE);
+    pageSnapshot_.Reset();
     const HWND covered = CoveredWindow();
     if (covered != nullptr) {
         ::ShowWindow(covered, SW_SHOW);
@@ -147,25 +169,15 @@ void MessageView::DrawBackground(HDC dc)
 {
     RECT client = {};
     ::GetClientRect(GetHwnd(), &client);
-    const HWND covered = CoveredWindow();
+    // First layer: the covered page as it looked when the overlay came up.
     bool drewPage = false;
-    if (covered != nullptr) {
-        // First layer: the covered page as it would paint itself.
-        RECT pageRect = {};
-        ::GetClientRect(covered, &pageRect);
-        const int width = pageRect.right;
-        const int height = pageRect.bottom;
-        if (width > 0 && height > 0) {
-            Lumen::ScopedCreatedDC memory(::CreateCompatibleDC(dc));
-            Lumen::ScopedBitmap bitmap(::CreateCompatibleBitmap(dc, width, height));
-            if (memory && bitmap) {
-                const HGDIOBJ old = ::SelectObject(memory.Get(), bitmap.Get());
-                ::SendMessageW(covered, WM_PRINT, reinterpret_cast<WPARAM>(memory.Get()),
-                               PRF_CLIENT | PRF_CHILDREN | PRF_ERASEBKGND);
-                ::BitBlt(dc, 0, 0, width, height, memory.Get(), 0, 0, SRCCOPY);
-                ::SelectObject(memory.Get(), old);
-                drewPage = true;
-            }
+    if (pageSnapshot_) {
+        Lumen::ScopedCreatedDC memory(::CreateCompatibleDC(dc));
+        if (memory) {
+            const HGDIOBJ old = ::SelectObject(memory.Get(), pageSnapshot_.Get());
+            ::BitBlt(dc, 0, 0, snapshotSize_.cx, snapshotSize_.cy, memory.Get(), 0, 0, SRCCOPY);
+            ::SelectObject(memory.Get(), old);
+            drewPage = true;
         }
     }
     if (!drewPage && GetBackgroundBrush() != nullptr) ::FillRect(dc, &client, GetBackgroundBrush());

@@ -16,6 +16,7 @@ BOOL NoticeView::OnInitDialog()
     ok_.SubclassDlgItem(IDOK, hwnd);
     const BOOL result = SkinDialog::OnInitDialog();
     UiText::TranslateWindowTexts(*this);
+    if (HFONT caption = UiText::CaptionFontInFace(captionFont_.Get(), GetLogFont())) captionFont_.Reset(caption);
     // The title is shown, not edited.
     ::SendMessageW(titleEdit_.Edit().GetHwnd(), EM_SETREADONLY, TRUE, 0);
     return result;

@@ -62,6 +62,7 @@ BOOL PavoAgentDlg::OnInitDialog()
 {
     const BOOL result = SkinDialog::OnInitDialog();
     UiText::TranslateWindowTexts(*this);
+    if (HFONT caption = UiText::CaptionFontInFace(captionFont_.Get(), GetLogFont())) captionFont_.Reset(caption);
     const HWND hwnd = GetHwnd();
     if (HMENU system = ::GetSystemMenu(hwnd, FALSE)) {
         wchar_t about[64] = {};
@@ -423,6 +424,11 @@ void PavoAgentDlg::ShowNoticeWindow()
     noticeView_->SetNotice(ConfigManager::GetInstance()->GetNotice());
     CenterOnOwner(noticeView_->GetHwnd(), GetHwnd());
     ::ShowWindow(noticeView_->GetHwnd(), SW_SHOW);
+    ::SetFocus(noticeView_->GetDlgItem(IDOK));
+    // Painted now, frame and children alike: the window may come up while
+    // other windows are busy with the overlay.
+    ::RedrawWindow(noticeView_->GetHwnd(), nullptr, nullptr,
+                   RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
 void PavoAgentDlg::ShowUserInfoWindow()
@@ -432,6 +438,7 @@ void PavoAgentDlg::ShowUserInfoWindow()
     userInfoView_->SetUserInfo(config->GetCompanyName(), config->GetCustomerId(), config->GetCustomerName());
     CenterOnOwner(userInfoView_->GetHwnd(), GetHwnd());
     ::ShowWindow(userInfoView_->GetHwnd(), SW_SHOW);
+    ::SetFocus(userInfoView_->GetDlgItem(IDOK));
 }
 
 void PavoAgentDlg::OnCustomButton()

@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
+#include <iterator>
 #include <vector>
 
 #include "SkinDialog.h"
@@ -37,6 +39,16 @@ void TranslateWindowTexts(const Lumen::SkinDialog& dialog)
     for (HWND child = ::GetWindow(hwnd, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
         Translate(dialog, child);
     }
+}
+
+HFONT CaptionFontInFace(HFONT caption, const LOGFONTW& dialogFont)
+{
+    LOGFONTW font = {};
+    if (caption == nullptr || ::GetObjectW(caption, sizeof(font), &font) != sizeof(font)) return nullptr;
+    if (dialogFont.lfFaceName[0] == L'\0') return nullptr;
+    std::copy(std::begin(dialogFont.lfFaceName), std::end(dialogFont.lfFaceName), std::begin(font.lfFaceName));
+    font.lfCharSet = DEFAULT_CHARSET;
+    return ::CreateFontIndirectW(&font);
 }
 
 void OpenRemoteAssistance(const std::wstring& address)

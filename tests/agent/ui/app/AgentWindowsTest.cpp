@@ -5,6 +5,7 @@
 #include <objidl.h>
 
 #include <gdiplus.h>
+#include <shellapi.h>
 
 #include <memory>
 #include <string>
@@ -67,7 +68,7 @@ public:
         ASSERT_TRUE(CopyAll(dist + L"skin\\", g_folder + L"skin\\"));
         ASSERT_TRUE(CopyAll(dist + L"font\\", g_folder + L"font\\"));
         ASSERT_TRUE(CopyAll(dist + L"language\\", g_folder + L"language\\"));
-        ASSERT_TRUE(ResourceManager::GetInstance()->Load(g_folder, L"AgentUiTest.exe"));
+        ASSERT_TRUE(ResourceManager::GetInstance()->Load(g_folder, L"AgentAppTest.exe"));
 
         ::CreateDirectoryW((g_folder + L"inspection_data").c_str(), nullptr);
         ASSERT_TRUE(PavoTest::WriteFileBytes(g_folder + L"inspection_data\\inspection_data.json", R"({
@@ -174,6 +175,15 @@ protected:
     HWND hwnd_ = nullptr;
     HWND login_ = nullptr;
 };
+
+size_t VisibleChildren(HWND parent)
+{
+    size_t count = 0;
+    for (HWND child = ::GetWindow(parent, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        if ((::GetWindowLongW(child, GWL_STYLE) & WS_VISIBLE) != 0) ++count;
+    }
+    return count;
+}
 
 }  // namespace
 
@@ -320,6 +330,7 @@ TEST_F(AgentWindowsTest, ProductRowsAreReusedFromTheirPool)
         EXPECT_NE(::GetParent(extra), list.GetList().GetHwnd()) << i;
     }
     EXPECT_EQ(list.GetList().GetGroups().size(), 1u);
+    EXPECT_EQ(VisibleChildren(list.GetList().GetHwnd()), 2u) << "one heading and one row: no heading of the last filling";
     list.FillList(products(5));
     ASSERT_EQ(list.GetRowPool().Size(), 5u);
     EXPECT_EQ(list.GetRowPool().Rows()[0]->GetHwnd(), first);
@@ -483,6 +494,11 @@ TEST_F(AgentWindowsTest, AcceleratorsSwitchModesAndStoreTheDemonstrationNotice)
     NoticeView& notice = *dialog_->GetNoticeView();
     EXPECT_EQ(notice.GetTitleText(), dialog_->GetString(L"데모용 공지 사항입니다."));
     EXPECT_EQ(notice.GetSubText(), L"2023-07-10 오후 02:00");
+    // Without the system's HTML view (Wine) the body is shown as text.
+    if (PumpUntil([&] { return notice.GetHtml().IsTextFallback(); }, 10000)) {
+        EXPECT_NE(notice.GetHtml().GetFallbackText().find(dialog_->GetString(L"데모용 공지 사항입니다.")),
+                  std::wstring::npos);
+    }
     SaveScreenshot(notice.GetHwnd(), L"07-notice-window");
     ClickCenter(::GetDlgItem(notice.GetHwnd(), IDOK));
     ASSERT_TRUE(PumpUntil([&] { return !::IsWindowVisible(notice.GetHwnd()); }));
@@ -510,6 +526,7 @@ TEST_F(AgentWindowsTest, ServerTextIsShownAsData)
     ConfigManager::GetInstance()->SetNotice(notice);
     ASSERT_TRUE(PumpUntil([&] { return ::IsWindowVisible(dialog_->GetNoticeView()->GetHwnd()); }, 30000));
     NoticeView& view = *dialog_->GetNoticeView();
+    PumpUntil([&] { return view.GetHtml().IsTextFallback(); }, 10000);
     EXPECT_EQ(view.GetTitleText(), L"%s%n%d 100%");
     EXPECT_EQ(view.GetSubText(), L"%s");
     if (view.GetHtml().IsTextFallback()) {
@@ -519,6 +536,21 @@ TEST_F(AgentWindowsTest, ServerTextIsShownAsData)
     }
     EXPECT_EQ(NoticeView::BuildPage(L"<style></style>", L"%s"),
               L"<html> <head> <style></style> </head> <body> %s </body> </html>");
+}
+
+TEST_F(AgentWindowsTest, TrayIconIsAddedAgainWhenTheShellRestarts)
+{
+    // Wine keeps a tray window even without a desktop shell.
+    ASSERT_TRUE(PumpUntil([&] { return dialog_->IsTrayIconPresent(); }, 10000));
+    NOTIFYICONDATAW data = {};
+    data.cbSize = sizeof(data);
+    data.hWnd = hwnd_;
+    data.uID = TrayIcon::kIconId;
+    ASSERT_TRUE(::Shell_NotifyIconW(NIM_DELETE, &data)) << "the icon was there";
+    const UINT taskbarCreated = ::RegisterWindowMessageW(L"TaskbarCreated");
+    EXPECT_EQ(::SendMessageW(hwnd_, taskbarCreated, 0, 0), 1);
+    EXPECT_TRUE(dialog_->IsTrayIconPresent());
+    EXPECT_TRUE(::Shell_NotifyIconW(NIM_DELETE, &data)) << "added again";
 }
 
 TEST_F(AgentWindowsTest, AboutBoxClosesOnAClick)
