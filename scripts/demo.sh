@@ -242,10 +242,10 @@ window). Try it:
   1. log in with the id demo and the password demo1234;
   2. press "전체설치" (install all) and answer "계속 진행", or install one
      product with its "설치하기" button;
-  3. use the tray icon (top-left of the Wine desktop): open, notice,
+  3. use the tray icon (bottom right of the Wine desktop): open, notice,
      refresh, log out, exit.
-The service restarts nothing here unless asked; choosing "종료" in the tray
-stops the service and ends the agent. This script waits until the agent ends.
+Choosing "종료" in the tray menu stops the service, which ends the agent.
+This script waits until the agent ends.
 EOT
     while ! agent_ended; do sleep 1; done
     say "the agent has ended; the server's view of what is installed:"
