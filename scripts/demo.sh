@@ -224,8 +224,9 @@ wait_agent_end() {
     done
     return 1
 }
+# What GET /status says (or the saved answer in file $1) as a table.
 print_installed() {
-    curl -s "$server_url/status" | python3 -c '
+    { if [ -n "${1:-}" ]; then cat "$1"; else curl -s "$server_url/status"; fi; } | python3 -c '
 import json, sys
 users = json.load(sys.stdin).get("users", {})
 if not users: print("  (nothing reported yet)")
@@ -332,7 +333,7 @@ EOT
     ) || fail "status.json could not be read"
     [ -z "$missing" ] || fail "the server does not report these products installed for demo: $missing"
     say "every demo product is reported installed for demo:"
-    print_installed
+    print_installed "$demo/status.json"
     say "screenshots: $(cd "$demo" && ls ./*.png | tr '\n' ' ')"
 fi
 exit 0
