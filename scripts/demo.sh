@@ -279,6 +279,16 @@ else
         else
             say "no notice window appeared (continuing)"
         fi
+        # A lost session (a heartbeat that failed, say on a busy machine)
+        # brings the login page back; a user logs in again.
+        if ui_find "로그인" >/dev/null; then
+            say "the session was lost (see the agent's log); logging in again"
+            shot session-lost
+            ui_type_into_field 1 "$title" demo || return 1
+            ui_type_into_field 2 "$title" demo1234 || return 1
+            xdotool key Return
+            ui_wait_for "전체설치" 60 >/dev/null || return 1
+        fi
         say "pressing \"전체설치\" with the mouse"
         ui_click "전체설치" 20 || return 1
         ui_wait_for "계속 진행" 30 >/dev/null || return 1
