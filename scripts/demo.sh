@@ -134,6 +134,10 @@ fi
 # --- 2. a fresh prefix and the package ----------------------------------------
 export WINEPREFIX=$demo/prefix
 export WINEDEBUG=-all
+# A Korean user: the agent's texts come from language/kor.json. Wine takes
+# the Windows locale from the Linux one (scripts/install-packages.sh makes it).
+export LANG=ko_KR.UTF-8
+export LC_ALL=ko_KR.UTF-8
 # No Mono/Gecko prompts; no menu entries on the Linux desktop for the
 # package's shortcut.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
@@ -204,16 +208,115 @@ done
 say "the agent runs (relaunched elevated; the service was running)"
 
 # --- 4./5. the user-interface steps ---------------------------------------------
-# TODO(user interface): this is where the demo drives the agent's window.
-#   desktop:  print what to do (log in with demo / demo1234, install, use the
-#             tray), wait until the agent ends, then print GET /status.
-#   headless: inside the prefix's desktop, type demo / demo1234 into the login
-#             page, press "전체설치", click "계속 진행", wait for the success
-#             message, screenshot each step into build/demo/*.png (xwd -root |
-#             convert), then stop the service, which ends the agent through
-#             its exit message; succeed only when GET /status reports every
-#             demo product installed for the user demo.
+# shellcheck source=scripts/ui-drive.sh
+. "$root/scripts/ui-drive.sh"
+UI_PROBE=$build/bin/PavoWindowProbe.exe
+[ -f "$UI_PROBE" ] || fail "$UI_PROBE was not built"
 ui_steps_done=
+title="Pavo 통합에이전트"
+
+agent_ended() { ! agent_up; }
+wait_agent_end() {
+    local end=$((SECONDS + $1))
+    while [ $SECONDS -lt $end ]; do
+        agent_ended && return 0
+        sleep 0.5
+    done
+    return 1
+}
+# What GET /status says (or the saved answer in file $1) as a table.
+print_installed() {
+    { if [ -n "${1:-}" ]; then cat "$1"; else curl -s "$server_url/status"; fi; } | python3 -c '
+import json, sys
+users = json.load(sys.stdin).get("users", {})
+if not users: print("  (nothing reported yet)")
+for user, products in sorted(users.items()):
+    for product, state in sorted(products.items()):
+        print("  %-8s %-12s %s" % (user, product, state))'
+}
+
+if [ -z "$headless" ]; then
+    cat <<EOT
+
+The agent's window "$title" is on your screen (inside the Wine desktop
+window). Try it:
+  1. log in with the id demo and the password demo1234;
+  2. press "전체설치" (install all) and answer "계속 진행", or install one
+     product with its "설치하기" button;
+  3. use the tray icon (bottom right of the Wine desktop): open, notice,
+     refresh, log out, exit.
+Choosing "종료" in the tray menu stops the service, which ends the agent.
+This script waits until the agent ends.
+EOT
+    while ! agent_ended; do sleep 1; done
+    say "the agent has ended; the server's view of what is installed:"
+    print_installed
+    ui_steps_done=1
+else
+    ui_origin
+    step=0
+    shot() {
+        step=$((step + 1))
+        ui_shot "$(printf '%s/%02d-%s.png' "$demo" "$step" "$1")"
+    }
+    ui_flow() {
+        ui_wait_for "로그인" 60 >/dev/null || return 1
+        shot login-page
+        say "logging in as demo (keyboard into the login page)"
+        ui_type_into_field 1 "$title" demo || { echo "demo: no id field" >&2; return 1; }
+        xdotool key Tab
+        xdotool type --delay 40 demo1234
+        shot login-typed
+        xdotool key Return
+        ui_wait_for "전체설치" 60 >/dev/null || return 1
+        shot product-list
+        # The server's notice comes with the first heartbeat, about ten seconds
+        # after the login, in its own window over the main one.
+        if ui_wait_for "공지사항" 40 >/dev/null; then
+            shot notice
+            ui_click "확인" 10 || return 1
+            ui_wait_gone "공지사항" 20 || return 1
+        else
+            say "no notice window appeared (continuing)"
+        fi
+        # A lost session (a heartbeat that failed, say on a busy machine)
+        # brings the login page back; a user logs in again.
+        if ui_find "로그인" >/dev/null; then
+            say "the session was lost (see the agent's log); logging in again"
+            shot session-lost
+            ui_type_into_field 1 "$title" demo || return 1
+            ui_type_into_field 2 "$title" demo1234 || return 1
+            xdotool key Return
+            ui_wait_for "전체설치" 60 >/dev/null || return 1
+        fi
+        say "pressing \"전체설치\" with the mouse"
+        ui_click "전체설치" 20 || return 1
+        ui_wait_for "계속 진행" 30 >/dev/null || return 1
+        shot reboot-question
+        ui_click "계속 진행" 10 || return 1
+        sleep 1 # only for the picture of the installation under way
+        shot installing
+        ui_wait_shows "모든 소프트웨어 설치가 완료되었습니다." 180 || return 1
+        shot install-all-done
+        ui_click "확인" 10 || return 1
+        ui_wait_gone "모든 소프트웨어 설치가 완료되었습니다." 20 || return 1
+        # The list refreshes itself after an installation.
+        ui_wait_gone "목록을 조회 중입니다" 60 || return 1
+        shot list-after-install
+        say "stopping the service (PavoService.exe stop); it ends the agent through its exit message"
+        wine "C:\\Program Files\\Pavo Agent\\PavoService.exe" stop >"$demo/service-stop.out" 2>&1
+        wait_agent_end 30 || { echo "demo: the agent did not end after the service stopped" >&2; return 1; }
+        shot after-service-stop
+        return 0
+    }
+    if ui_flow; then
+        ui_steps_done=1
+    else
+        shot failure
+        echo "demo: the user-interface steps failed; the window list:" >&2
+        ui_windows | awk -F'\t' '$3 == 1' >&2
+    fi
+fi
 
 # --- what happened, for a look afterwards -----------------------------------------
 collect() {
@@ -226,9 +329,21 @@ collect() {
 collect
 say "server status: $demo/status.json; logs: $demo/Log/; installer log: $demo/msiexec-install.log"
 
-if [ -z "$ui_steps_done" ]; then
-    echo "demo: NOT DONE: the user-interface steps (log in, \"전체설치\", screenshots) are not built yet;" >&2
-    echo "demo: everything up to the agent's start ran and was checked." >&2
-    exit 3
+[ -n "$ui_steps_done" ] || fail "the user-interface steps did not complete (screenshots in $demo)"
+if [ -n "$headless" ]; then
+    missing=$(python3 - "$demo/status.json" "$root/deploy/operator/demo.json" <<'EOT'
+import json, sys
+status = json.load(open(sys.argv[1]))
+data = json.load(open(sys.argv[2]))
+user = next(u for u in data["users"] if u["id"] == "demo")
+products = [l["type"] for l in data["customers"][user["customerId"]]["license"]]
+have = status.get("users", {}).get("demo", {})
+print(" ".join(p for p in products if have.get(p) != "installed"))
+EOT
+    ) || fail "status.json could not be read"
+    [ -z "$missing" ] || fail "the server does not report these products installed for demo: $missing"
+    say "every demo product is reported installed for demo:"
+    print_installed "$demo/status.json"
+    say "screenshots: $(cd "$demo" && ls ./*.png | tr '\n' ' ')"
 fi
 exit 0

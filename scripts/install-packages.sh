@@ -26,6 +26,8 @@ packages=(
     build-essential cmake ninja-build dpkg-dev perl ca-certificates
     g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
     wine wine64 xvfb xauth x11-utils wixl msitools
+    # Driving and photographing the windows: the demo and the end-to-end tests.
+    xdotool x11-apps python3 locales
     libcpp-httplib-dev libjsoncpp-dev libssl-dev libgtest-dev openssl curl
     # The skin: SVG rendering, strips and animation, the archive, the shipped fonts.
     librsvg2-bin imagemagick zip fonts-nanum
@@ -44,4 +46,10 @@ if [ -n "${need_update:-}" ] || [ ${#missing[@]} -gt 0 ] || ! apt-cache showsrc 
 fi
 if [ ${#missing[@]} -gt 0 ]; then
     apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# The demo and the end-to-end tests run the agent as a Korean user; Wine takes
+# the Windows locale from the Linux one, which must exist for that.
+if ! locale -a 2>/dev/null | grep -qix 'ko_KR.utf8'; then
+    localedef -i ko_KR -c -f UTF-8 ko_KR.UTF-8
 fi

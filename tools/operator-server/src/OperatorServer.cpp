@@ -154,6 +154,13 @@ OperatorServer::OperatorServer(const ServerOptions& options, Json::Value data, s
         server_ = std::make_unique<httplib::SSLServer>(options_.tlsCert.c_str(), options_.tlsKey.c_str());
     else
         server_ = std::make_unique<httplib::Server>();
+    // Address reuse for quick restarts, but no shared port: the library's
+    // default also sets SO_REUSEPORT, which lets a second server bind the
+    // same port and silently take half of the connections.
+    server_->set_socket_options([](socket_t sock) {
+        int yes = 1;
+        ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const void*>(&yes), sizeof(yes));
+    });
     Route();
 }
 
