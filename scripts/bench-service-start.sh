@@ -69,8 +69,8 @@ done
 
 column() { awk -v c="$1" '{ print $c }' "$bench_work/times.txt"; }
 echo "service start to agent identified, under Wine, median of $rounds rounds (ms)"
-for spec in "2 the start verb returned" "3 agent launch logged" "4 agent connected" "5 agent identified"; do
-    c=${spec%% *} name=${spec#* }
+for step in "2 the start verb returned" "3 agent launch logged" "4 agent connected" "5 agent identified"; do
+    c=${step%% *} name=${step#* }
     printf "  %-26s %7s   (all: %s)\n" "$name" "$(column "$c" | bench_median)" "$(column "$c" | xargs)"
 done
 echo "RESULT service-start-to-identified-ms $(column 5 | bench_median)"

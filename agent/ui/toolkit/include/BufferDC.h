@@ -30,4 +30,31 @@ private:
     bool buffered_ = false;
 };
 
+// For a control that draws its whole client area itself: answers WM_PAINT and
+// WM_PRINTCLIENT through paint(dc) and skips the erase, which the painting
+// covers. Returns false, leaving result alone, for every other message.
+template <typename PaintFunction>
+bool HandleSelfPaint(HWND hwnd, UINT message, WPARAM wParam, LRESULT& result, PaintFunction&& paint)
+{
+    switch (message) {
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = ::BeginPaint(hwnd, &ps);
+            if (dc != nullptr) paint(dc);
+            ::EndPaint(hwnd, &ps);
+            result = 0;
+            return true;
+        }
+        case WM_PRINTCLIENT:
+            paint(reinterpret_cast<HDC>(wParam));
+            result = 0;
+            return true;
+        case WM_ERASEBKGND:
+            result = 1;
+            return true;
+        default:
+            return false;
+    }
+}
+
 }  // namespace Lumen

@@ -108,19 +108,9 @@ void StaticEx::Paint(HDC target)
 
 LRESULT StaticEx::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
+    LRESULT painted = 0;
+    if (HandleSelfPaint(GetHwnd(), message, wParam, painted, [this](HDC dc) { Paint(dc); })) return painted;
     switch (message) {
-        case WM_PAINT: {
-            PAINTSTRUCT ps;
-            HDC dc = ::BeginPaint(GetHwnd(), &ps);
-            if (dc != nullptr) Paint(dc);
-            ::EndPaint(GetHwnd(), &ps);
-            return 0;
-        }
-        case WM_PRINTCLIENT:
-            Paint(reinterpret_cast<HDC>(wParam));
-            return 0;
-        case WM_ERASEBKGND:
-            return 1;
         case WM_SIZE:
             background_.Discard();
             break;
