@@ -4,6 +4,7 @@
 #include "GdiHandles.h"
 #include "MessageViewFlags.h"
 #include "UiText.h"
+#include "WindowPrinter.h"
 #include "resource.h"
 
 using namespace MessageViewFlags;
@@ -61,8 +62,7 @@ void MessageView::SnapshotCoveredPage()
     if (!memory || !bitmap) return;
     const HGDIOBJ old = ::SelectObject(memory.Get(), bitmap.Get());
     // Children are printed only while they are shown: the page is still up.
-    ::SendMessageW(covered, WM_PRINT, reinterpret_cast<WPARAM>(memory.Get()),
-                   PRF_CLIENT | PRF_CHILDREN | PRF_ERASEBKGND);
+    Lumen::WindowPrinter::Print(covered, memory.Get());
     ::SelectObject(memory.Get(), old);
     pageSnapshot_ = std::move(bitmap);
     snapshotSize_ = SIZE{rect.right, rect.bottom};

@@ -28,6 +28,7 @@ target_sources(PavoUiToolkit PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/src/SkinLinkCtrl.cpp
     ${CMAKE_CURRENT_LIST_DIR}/src/SkinStatic.cpp
     ${CMAKE_CURRENT_LIST_DIR}/src/StaticEx.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/src/WindowPrinter.cpp
     ${CMAKE_CURRENT_LIST_DIR}/src/ToolTipHelper.cpp
     ${CMAKE_CURRENT_LIST_DIR}/src/WindowListLayout.cpp
 )

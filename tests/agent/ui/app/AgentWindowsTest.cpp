@@ -59,9 +59,15 @@ public:
         wchar_t port[16] = {};
         ASSERT_GT(::GetEnvironmentVariableW(L"PAVO_OPERATOR_PORT", port, 16), 0u) << "no operator server";
         g_folder = PavoTest::MakeTempDirectory(L"agent ui");
+        // Remote assistance opens a batch file that leaves a mark.
+        std::string assist = Lumen::WideToUtf8(g_folder + L"remote-assist.bat");
+        ASSERT_TRUE(PavoTest::WriteFileBytes(g_folder + L"remote-assist.bat",
+                                             "@echo opened> \"" + Lumen::WideToUtf8(g_folder) + "assisted.txt\"\r\n"));
+        std::string escaped;
+        for (const char c : assist) escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
         const std::string strings = std::string(R"({"language":"ENG","strings":[)") +
                                     R"({"key":"Pavo_HOST_URL","value":"http://127.0.0.1:)" + Lumen::WideToUtf8(port) +
-                                    R"("}]})";
+                                    R"("},{"key":"REMOTE_ASSIST_URL","value":")" + escaped + R"("}]})";
         ASSERT_TRUE(PavoTest::WriteFileBytes(g_folder + L"server.json", strings));
         ASSERT_TRUE(ResourceManager::GetInstance()->InitializeStrings(g_folder + L"server.json"));
 
@@ -575,6 +581,47 @@ TEST_F(AgentWindowsTest, AboutBoxIsCentredOnTheMainWindowAndClosesOnAClick)
     EXPECT_FALSE(::IsWindow(about));
     EXPECT_LE(std::abs((box.left + box.right) - (main.left + main.right)), 1);
     EXPECT_LE(std::abs((box.top + box.bottom) - (main.top + main.bottom)), 1);
+}
+
+TEST_F(AgentWindowsTest, SystemMenuAboutItemAndRemoteAssistance)
+{
+    // The system menu ends with the about item, command 16.
+    HMENU system = ::GetSystemMenu(hwnd_, FALSE);
+    ASSERT_NE(system, nullptr);
+    const int count = ::GetMenuItemCount(system);
+    ASSERT_GE(count, 2);
+    EXPECT_EQ(::GetMenuItemID(system, count - 1), 16u);
+    wchar_t text[64] = {};
+    ::GetMenuStringW(system, 16, text, 64, MF_BYCOMMAND);
+    EXPECT_EQ(std::wstring(text), dialog_->GetString(L"프로그램 정보"));
+    HWND about = nullptr;
+    RunWhen([] { return ::GetDlgItem(::GetActiveWindow(), IDC_STATIC_VERSION) != nullptr; },
+            [&] {
+                about = ::GetActiveWindow();
+                ::PostMessageW(about, WM_LBUTTONUP, 0, MAKELPARAM(20, 20));
+            });
+    // Modal: returns when the box has closed.
+    ::SendMessageW(hwnd_, WM_SYSCOMMAND, 16, 0);
+    EXPECT_NE(about, nullptr);
+    EXPECT_FALSE(::IsWindow(about));
+
+    // The tray item opens the configured address with the shell.
+    const std::wstring mark = g_folder + L"assisted.txt";
+    ::DeleteFileW(mark.c_str());
+    ::PostMessageW(hwnd_, WM_COMMAND, ID_TRAY_REMOTE_ASSIST, 0);
+    EXPECT_TRUE(PumpUntil([&] { return PavoTest::FileExists(mark); }, 30000)) << "the address was not opened";
+}
+
+// The session manager reports the expiry on its own timer thread.
+TEST_F(AgentWindowsTest, TokenExpiryOnAnotherThreadLogsOut)
+{
+    LogIn();
+    std::thread session([&] { dialog_->OnTokenExpired(); });
+    session.join();
+    ASSERT_TRUE(PumpUntil([&] { return dialog_->GetCurrentPage() == &dialog_->GetLoginView(); }, 30000));
+    EXPECT_TRUE(::IsWindowVisible(login_));
+    EXPECT_FALSE(dialog_->IsUserButtonEnabled());
+    EXPECT_EQ(TextOf(IdEdit()), L"demo");
 }
 
 // Last: the continued installation installs what it can for the tests after.
