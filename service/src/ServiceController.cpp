@@ -225,7 +225,14 @@ void ServiceController::RunStartTray(ServiceCmdBase& command, DWORD sessionId)
 
 void ServiceController::OnFinishWorker()
 {
-    SendExitToAgents();
+    try {
+        SendExitToAgents();
+    } catch (...) {
+        // The pipe server must still be closed here: only this thread can.
+        LogManager::GetInstance()->Error(L"[%s, %d] 에러가 발생되었습니다. error : %d",
+                                         L"ServiceController::OnFinishWorker", __LINE__,
+                                         static_cast<int>(ERROR_NOT_ENOUGH_MEMORY));
+    }
     // Writes what is queued, then closes every agent's pipe: an agent exits
     // on the message or on the loss of its pipe, whichever it sees first.
     pipeServer_.Close();
