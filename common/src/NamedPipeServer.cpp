@@ -146,6 +146,10 @@ void NamedPipeServer::BeginServing()
 
 void NamedPipeServer::OfferInstance()
 {
+    // Connections are reported only once the next instance waits: a client
+    // that arrives meanwhile, even as one of these leaves at once, finds the
+    // name busy and waits for it instead of finding no pipe at all.
+    std::vector<HANDLE> connected;
     while (accepting_ && !instance_) {
         SECURITY_ATTRIBUTES security = {};
         security.nLength = sizeof(security);
@@ -164,23 +168,23 @@ void NamedPipeServer::OfferInstance()
         } catch (...) {
             OutputDebugMessage(L"NamedPipeServer : OnCreate raised an exception");
         }
-        if (!instance_) return;
+        if (!instance_) break;
 
         connectOverlapped_ = {};
         connectOverlapped_.hEvent = connectEvent_.Get();
         if (::ConnectNamedPipe(instance_.Get(), &connectOverlapped_)) {
-            AcceptInstance();
+            connected.push_back(TakeInstance());
             continue;
         }
         const DWORD error = ::GetLastError();
         if (error == ERROR_IO_PENDING) {
             connectPending_ = true;
-            return;
+            break;
         }
         // A client that opened the instance before the connect request:
         // connected, and the event is not signalled.
         if (error == ERROR_PIPE_CONNECTED) {
-            AcceptInstance();
+            connected.push_back(TakeInstance());
             continue;
         }
         instance_.Reset();
@@ -189,6 +193,7 @@ void NamedPipeServer::OfferInstance()
         // An instance that keeps failing at once must not keep this thread busy.
         if (++failuresInARow_ >= kFailuresInARowLimit) accepting_ = false;
     }
+    for (HANDLE pipe : connected) ReportConnected(pipe);
 }
 
 void NamedPipeServer::CompleteConnect()
@@ -197,27 +202,29 @@ void NamedPipeServer::CompleteConnect()
     DWORD transferred = 0;
     if (::GetOverlappedResult(instance_.Get(), &connectOverlapped_, &transferred, FALSE)) {
         connectPending_ = false;
-        AcceptInstance();
-    } else {
-        const DWORD error = ::GetLastError();
-        if (error == ERROR_IO_INCOMPLETE) return;  // a stale signal; still listening
-        connectPending_ = false;
-        instance_.Reset();
-        if (error != ERROR_NO_DATA) {
-            OutputDebugMessage(L"ERROR Accept() : %d", static_cast<int>(error));
-            if (++failuresInARow_ >= kFailuresInARowLimit) accepting_ = false;
-        }
+        const HANDLE pipe = TakeInstance();
+        OfferInstance();
+        ReportConnected(pipe);
+        return;
+    }
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_IO_INCOMPLETE) return;  // a stale signal; still listening
+    connectPending_ = false;
+    instance_.Reset();
+    if (error != ERROR_NO_DATA) {
+        OutputDebugMessage(L"ERROR Accept() : %d", static_cast<int>(error));
+        if (++failuresInARow_ >= kFailuresInARowLimit) accepting_ = false;
     }
     OfferInstance();
 }
 
-void NamedPipeServer::AcceptInstance()
+HANDLE NamedPipeServer::TakeInstance()
 {
     const HANDLE pipe = instance_.Release();
     connectPending_ = false;
     failuresInARow_ = 0;
     StartConnection(pipe);
-    ReportConnected(pipe);
+    return pipe;
 }
 
 void NamedPipeServer::DropInstance()

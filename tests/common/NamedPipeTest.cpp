@@ -392,6 +392,26 @@ TEST_F(NamedPipeTest, ClientThatOpensBeforeTheConnectRequestIsAccepted)
     EXPECT_EQ(delegate.received[0].pipe, delegate.connected[0]);
 }
 
+TEST_F(NamedPipeTest, TheNextInstanceWaitsBeforeAConnectionIsReported)
+{
+    // A connection can end, and its pipe be closed, as soon as it is
+    // reported: if no other instance existed then, a client arriving in that
+    // moment would find no pipe at all (ERROR_FILE_NOT_FOUND, which it does
+    // not wait on) instead of a busy one.
+    NamedPipeServer server;
+    RecordingDelegate delegate;
+    bool nextWaiting = false;
+    delegate.onConnect = [&](HANDLE) { nextWaiting = ::WaitNamedPipeW(pipeName_.c_str(), 1) != FALSE; };
+    ASSERT_TRUE(server.Create(pipeName_, &delegate));
+    ASSERT_TRUE(delegate.WaitUntil([&] { return delegate.created >= 1; }));
+    ScopedHandle client(
+        ::CreateFileW(pipeName_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(client);
+    ASSERT_TRUE(delegate.WaitUntil([&] { return delegate.connected.size() == 1; }));
+    EXPECT_TRUE(nextWaiting);
+    EXPECT_GE(delegate.created, 2);
+}
+
 TEST_F(NamedPipeTest, CloseWithIoPendingDrainsItAndCanCreateAgain)
 {
     NamedPipeServer server;
@@ -598,8 +618,15 @@ TEST_F(NamedPipeTest, LossOfAnOldConnectionNeverClosesTheNewOne)
     ASSERT_TRUE(serverDelegate.WaitUntil([&] { return serverDelegate.connected.size() == 1; }));
     server.Close();
     ASSERT_EQ(::WaitForSingleObject(lost.GetHandle(), 10000), WAIT_OBJECT_0);
+    // The first server offered a second instance as soon as the client was
+    // in: wait for an instance of the new server, not for a count of two.
+    int createdBefore = 0;
+    {
+        std::lock_guard<std::mutex> lock(serverDelegate.mutex);
+        createdBefore = serverDelegate.created;
+    }
     ASSERT_TRUE(server.Create(pipeName_, &serverDelegate));
-    ASSERT_TRUE(serverDelegate.WaitUntil([&] { return serverDelegate.created >= 2; }));
+    ASSERT_TRUE(serverDelegate.WaitUntil([&] { return serverDelegate.created > createdBefore; }));
     reconnecting.Set();
     ASSERT_TRUE(client.Create(pipeName_, &delegate));
     // The closing thread of the lost connection must leave this one open.

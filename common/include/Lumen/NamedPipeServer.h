@@ -68,8 +68,9 @@ private:
     void OfferInstance();
     // Serving thread: the waiting instance's connect request has finished.
     void CompleteConnect();
-    // Serving thread: the waiting instance has a client.
-    void AcceptInstance();
+    // Serving thread: the waiting instance has a client; starts its
+    // connection and returns it, still to be reported.
+    HANDLE TakeInstance();
     // Serving thread: ends the pending connect request and closes the instance.
     void DropInstance();
     // Serving thread, stop event set: what Close needs done on that thread.
