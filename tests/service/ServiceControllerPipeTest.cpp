@@ -101,8 +101,8 @@ TEST(ServiceControllerPipeTest, AMessageAfterThePipesLossAddsNoAgent)
     ServiceController controller;
     const HANDLE pipe = PipeKey(3);
     controller.OnConnect(true, pipe);
-    // The loss, noticed on the sender thread, handled before the receiver
-    // thread gets to the identification it has read.
+    // The loss handled before an identification that was read earlier
+    // (a write that failed is a loss too).
     controller.OnDisconnect(pipe);
     Receive(controller, pipe, BuildAgentIdentify(5, 50));
     EXPECT_FALSE(controller.IsAgentConnected(5)) << "the session would count as served and never get an agent";

@@ -50,13 +50,14 @@ public:
     // raises std::system_error (resource_deadlock_would_occur) and changes
     // nothing.
     virtual void Close();
-    // Queues a copy of the bytes for the sender thread; never blocks on I/O.
+    // Queues a copy of the bytes for the writing thread; never blocks on I/O.
     // A message longer than kPipeBufferSize is dropped (the reader could not
     // take it as one message), and so is one for a pipe whose connection has
     // ended.
     virtual void Send(HANDLE pipe, const void* data, DWORD length);
     // Starts a connection on a connected pipe (the engine owns the handle
-    // from now on) and hands it to the receiver thread, which issues its reads.
+    // from now on) and hands it to the client's receiver thread, which issues
+    // its reads.
     virtual void QueueConnectedPipe(HANDLE pipe);
     // Writing thread only. Writes to the connection now on `pipe`.
     virtual bool Write(HANDLE pipe, const void* data, DWORD length);
