@@ -1,15 +1,13 @@
 #!/usr/bin/env bash
 # Start-up benchmark, not part of the tests: the time from `PavoService.exe
-# start` to the agent's identification reaching the service, under Wine, with
-# the session list "1 active" supplied at the DLL boundary (tools/wtsapi-stub)
-# and the stand-in agent (tools/test-agent) as PavoAgent.exe. The service
-# writes no log line of its own for an identification, so the end point is
-# the stand-in's record that its identification has been written into the
-# service's pipe ("identify-sent"); the service reads it at once. Also timed:
-# the verb itself (it returns when the service reports running), the service's
-# log line announcing the agent's start, and the agent's connection. The
-# service is installed once, stopped, then started and stopped ROUNDS times
-# (default 5); medians are printed. Build first.
+# start` to the service's log line for the agent's identification, under
+# Wine, with the session list "1 active" supplied at the DLL boundary
+# (tools/wtsapi-stub) and the stand-in agent (tools/test-agent) as
+# PavoAgent.exe. Also timed: the verb itself (it returns when the service
+# reports running), the service's log line announcing the agent's start, the
+# agent's connection and its record that the identification was written
+# ("identify-sent"). The service is installed once, stopped, then started and
+# stopped ROUNDS times (default 5); medians are printed. Build first.
 #
 #   scripts/bench-service-start.sh [ROUNDS]
 set -euo pipefail
@@ -46,6 +44,7 @@ wait_for has_event identify-sent >/dev/null
 stop_service
 
 launch_text="세션 ID: 1로 에이전트를 실행합니다."
+identified_text="에이전트가 식별되었습니다. pipeTarget : "
 : > "$bench_work/times.txt"
 for round in $(seq "$rounds"); do
     rm -f "$events" "$bench_svc"/Log/*.log
@@ -53,24 +52,27 @@ for round in $(seq "$rounds"); do
     wine "$bench_svc/PavoService.exe" start >/dev/null 2>&1 || { echo "bench-service-start: start failed" >&2; exit 1; }
     t_verb=$(now_ms)
     # One loop notes when each mark is first seen (10 ms polls, 60 s at most).
-    t_launch= t_connect= t_ident=
+    t_launch= t_connect= t_sent= t_ident=
     for _ in $(seq 6000); do
         [ -z "$t_launch" ] && has_log "$launch_text" && t_launch=$(now_ms)
         [ -z "$t_connect" ] && has_event connected && t_connect=$(now_ms)
-        [ -z "$t_ident" ] && has_event identify-sent && t_ident=$(now_ms)
-        [ -n "$t_launch" ] && [ -n "$t_connect" ] && [ -n "$t_ident" ] && break
+        [ -z "$t_sent" ] && has_event identify-sent && t_sent=$(now_ms)
+        [ -z "$t_ident" ] && has_log "$identified_text" && t_ident=$(now_ms)
+        [ -n "$t_launch" ] && [ -n "$t_connect" ] && [ -n "$t_sent" ] && [ -n "$t_ident" ] && break
         sleep 0.01
     done
-    [ -n "$t_ident" ] && [ -n "$t_launch" ] && [ -n "$t_connect" ] ||
+    [ -n "$t_ident" ] && [ -n "$t_launch" ] && [ -n "$t_connect" ] && [ -n "$t_sent" ] ||
         { echo "bench-service-start: round $round: the agent was not identified within 60 s" >&2; exit 1; }
-    echo "$round $((t_verb - t0)) $((t_launch - t0)) $((t_connect - t0)) $((t_ident - t0))" >> "$bench_work/times.txt"
+    echo "$round $((t_verb - t0)) $((t_launch - t0)) $((t_connect - t0)) $((t_sent - t0)) $((t_ident - t0))" \
+        >> "$bench_work/times.txt"
     stop_service
 done
 
 column() { awk -v c="$1" '{ print $c }' "$bench_work/times.txt"; }
 echo "service start to agent identified, under Wine, median of $rounds rounds (ms)"
-for step in "2 the start verb returned" "3 agent launch logged" "4 agent connected" "5 agent identified"; do
+for step in "2 the start verb returned" "3 agent launch logged" "4 agent connected" \
+    "5 identification sent (agent)" "6 agent identified (service log)"; do
     c=${step%% *} name=${step#* }
-    printf "  %-26s %7s   (all: %s)\n" "$name" "$(column "$c" | bench_median)" "$(column "$c" | xargs)"
+    printf "  %-32s %7s   (all: %s)\n" "$name" "$(column "$c" | bench_median)" "$(column "$c" | xargs)"
 done
-echo "RESULT service-start-to-identified-ms $(column 5 | bench_median)"
+echo "RESULT service-start-to-identified-ms $(column 6 | bench_median)"

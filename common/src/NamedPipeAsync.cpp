@@ -141,10 +141,7 @@ void NamedPipeAsync::Send(HANDLE pipe, const void* data, DWORD length)
 
 void NamedPipeAsync::QueueConnectedPipe(HANDLE pipe)
 {
-    {
-        ScopedLock lock(&connectionsLock_);
-        connections_[pipe] = ++lastSerial_;
-    }
+    StartConnection(pipe);
     connectQueue_.Push(pipe);
     connectQueueEvent_.Set();
 }
@@ -299,6 +296,41 @@ void NamedPipeAsync::HandleReadCompletion(PipeIoContext* context, DWORD error, D
     }
 }
 
+bool NamedPipeAsync::WriteNextPacket()
+{
+    PipePacket packet;
+    if (sendQueue_.Size() == 0 || !sendQueue_.Pop(packet)) return false;
+    try {
+        if (!WriteTo(packet.target, packet.serial, packet.buffer.get(), packet.length))
+            LoseConnection(packet.target, packet.serial);
+    } catch (const std::bad_alloc&) {
+        OutputDebugMessage(L"ERROR ProcessingSender() : %d", ERROR_NOT_ENOUGH_MEMORY);
+    } catch (...) {
+        OutputDebugMessage(L"ProcessingSender() : a callback raised an exception");
+    }
+    return true;
+}
+
+void NamedPipeAsync::StartConnection(HANDLE pipe)
+{
+    ScopedLock lock(&connectionsLock_);
+    connections_[pipe] = ++lastSerial_;
+}
+
+void NamedPipeAsync::ReportConnected(HANDLE pipe)
+{
+    try {
+        OnConnect(true, pipe);
+    } catch (...) {
+        OutputDebugMessage(L"ProcessingReceiver() : a callback raised an exception");
+    }
+}
+
+void NamedPipeAsync::DrainReads()
+{
+    DrainPendingIo(pendingReads_, L"ProcessingReceiver");
+}
+
 void NamedPipeAsync::ProcessingSender()
 {
     const HANDLE waits[2] = {stopEvent_.GetHandle(), sendQueueEvent_.GetHandle()};
@@ -310,16 +342,7 @@ void NamedPipeAsync::ProcessingSender()
             break;
         }
         if (result == WAIT_OBJECT_0 + 1) {
-            PipePacket packet;
-            if (!sendQueue_.Pop(packet)) continue;
-            try {
-                if (!WriteTo(packet.target, packet.serial, packet.buffer.get(), packet.length))
-                    LoseConnection(packet.target, packet.serial);
-            } catch (const std::bad_alloc&) {
-                OutputDebugMessage(L"ERROR ProcessingSender() : %d", ERROR_NOT_ENOUGH_MEMORY);
-            } catch (...) {
-                OutputDebugMessage(L"ProcessingSender() : a callback raised an exception");
-            }
+            WriteNextPacket();
             continue;
         }
         if (result == WAIT_IO_COMPLETION) continue;
@@ -363,18 +386,14 @@ void NamedPipeAsync::ProcessingReceiver()
         if (result == WAIT_OBJECT_0 + 1) {
             void* pipe = nullptr;
             if (!connectQueue_.Pop(pipe)) continue;
-            try {
-                OnConnect(true, pipe);
-            } catch (...) {
-                OutputDebugMessage(L"ProcessingReceiver() : a callback raised an exception");
-            }
+            ReportConnected(pipe);
             continue;
         }
         if (result == WAIT_IO_COMPLETION) continue;
         OutputDebugMessage(L"ERROR ProcessingReceiver() : %d", static_cast<int>(::GetLastError()));
         break;
     }
-    DrainPendingIo(pendingReads_, L"ProcessingReceiver");
+    DrainReads();
 }
 
 void NamedPipeAsync::DrainPendingIo(std::set<PipeIoContext*>& pending, const wchar_t* threadName)

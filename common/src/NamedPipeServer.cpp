@@ -6,7 +6,6 @@
 
 #include "Lumen/DebugOutput.h"
 #include "Lumen/ScopedLock.h"
-#include "Lumen/UniqueHandle.h"
 
 namespace Lumen {
 
@@ -15,6 +14,8 @@ namespace {
 constexpr DWORD kOpenMode = PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED;
 constexpr DWORD kPipeMode = PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS;
 constexpr DWORD kDefaultTimeoutMs = 5000;
+// Connect requests that fail at once this many times in a row end accepting.
+constexpr int kFailuresInARowLimit = 3;
 // Full access for LocalSystem and the Administrators group (the agent runs
 // elevated), nothing for anyone else; protected from inherited entries.
 constexpr const wchar_t* kPipeSecurity = L"D:P(A;;FA;;;SY)(A;;FA;;;BA)";
@@ -39,18 +40,21 @@ bool NamedPipeServer::Create(const std::wstring& pipeName, IPipeDelegate* delega
 {
     ScopedLock lock(&closeLock_);
     Close();
+    if (!connectEvent_) connectEvent_.Reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    if (!connectEvent_) {
+        OutputDebugMessage(L"ERROR Accept() : %d", static_cast<int>(::GetLastError()));
+        return false;
+    }
     delegate_ = delegate;
     pipeName_ = pipeName;
     try {
-        acceptThread_ = std::thread([this]() noexcept {
+        serveThread_ = std::thread([this]() noexcept {
             try {
-                Accept();
+                Serve();
             } catch (...) {
-                OutputDebugMessage(L"ERROR Accept() : an exception ended the thread");
+                OutputDebugMessage(L"ERROR Serve() : an exception ended the thread");
             }
         });
-        senderThread_ = StartThread(this, &NamedPipeAsync::ProcessingSender, L"ProcessingSender");
-        receiverThread_ = StartThread(this, &NamedPipeAsync::ProcessingReceiver, L"ProcessingReceiver");
     } catch (...) {
         Close();
         throw;
@@ -58,112 +62,204 @@ bool NamedPipeServer::Create(const std::wstring& pipeName, IPipeDelegate* delega
     return true;
 }
 
+bool NamedPipeServer::Open(const std::wstring& pipeName, IPipeDelegate* delegate)
+{
+    ScopedLock lock(&closeLock_);
+    Close();
+    if (!connectEvent_) connectEvent_.Reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    if (!connectEvent_) {
+        OutputDebugMessage(L"ERROR Accept() : %d", static_cast<int>(::GetLastError()));
+        return false;
+    }
+    delegate_ = delegate;
+    pipeName_ = pipeName;
+    servingThreadId_ = std::this_thread::get_id();
+    BeginServing();
+    return true;
+}
+
+void NamedPipeServer::GetWaitHandles(HANDLE (&handles)[kWaitHandleCount]) const
+{
+    handles[0] = connectEvent_.Get();
+    handles[1] = sendQueueEvent_.GetHandle();
+}
+
 void NamedPipeServer::Close()
 {
     ScopedLock lock(&closeLock_);
-    if (std::this_thread::get_id() == acceptThread_.get_id())
+    const std::thread::id self = std::this_thread::get_id();
+    if (serveThread_.joinable() && self == serveThread_.get_id())
         throw std::system_error(std::make_error_code(std::errc::resource_deadlock_would_occur));
+    // Requests issued on the serving thread complete only on it.
+    if (servingThreadId_ != std::thread::id() && self != servingThreadId_)
+        throw std::system_error(std::make_error_code(std::errc::operation_not_permitted));
     if (!BeginClose()) return;
-    // The accept thread goes first, so nothing is queued after the receiver
-    // has left.
-    if (acceptThread_.joinable()) acceptThread_.join();
-    acceptThread_ = std::thread();
-    JoinEngineThreads();
-
-    // Connected pipes and those still waiting for the receiver alike.
+    if (serveThread_.joinable()) {
+        serveThread_.join();  // it ends serving as it leaves
+        serveThread_ = std::thread();
+    } else {
+        EndServing();
+    }
+    servingThreadId_ = std::thread::id();
+    // Every connected pipe; the instance still waiting is closed already.
     for (HANDLE pipe : TakeConnections()) ::CloseHandle(pipe);
     ResetEngine();
 }
 
-void NamedPipeServer::Accept()
+void NamedPipeServer::Serve()
 {
-    ScopedHandle connectEvent(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
-    if (!connectEvent) {
-        OutputDebugMessage(L"ERROR Accept() : %d", static_cast<int>(::GetLastError()));
-        return;
-    }
-    ScopedLocalMemory descriptor;
-    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(kPipeSecurity, SDDL_REVISION_1,
-                                                                 reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.Put()),
-                                                                 nullptr)) {
-        // Never fall back to the default security: report and accept nobody.
-        OnCreate(false, INVALID_HANDLE_VALUE);
-        ::WaitForSingleObject(stopEvent_.GetHandle(), INFINITE);
-        OutputDebugMessage(L"finished Accept()");
-        return;
-    }
-    SECURITY_ATTRIBUTES security = {};
-    security.nLength = sizeof(security);
-    security.lpSecurityDescriptor = descriptor.Get();
-    security.bInheritHandle = FALSE;
-    // A process that created the name first would otherwise be served our
-    // clients: the first instance must be the first of its name.
-    DWORD firstInstance = FILE_FLAG_FIRST_PIPE_INSTANCE;
+    BeginServing();
+    const HANDLE waits[3] = {stopEvent_.GetHandle(), connectEvent_.Get(), sendQueueEvent_.GetHandle()};
     for (;;) {
-        ScopedHandle instance(::CreateNamedPipeW(pipeName_.c_str(), kOpenMode | firstInstance, kPipeMode,
-                                                 PIPE_UNLIMITED_INSTANCES, kPipeBufferSize, kPipeBufferSize,
-                                                 kDefaultTimeoutMs, &security));
-        if (instance) firstInstance = 0;
-        OnCreate(instance.IsValid(), instance.IsValid() ? instance.Get() : INVALID_HANDLE_VALUE);
-        if (!instance) {
-            // No further clients until the engine is closed.
-            if (::WaitForSingleObject(stopEvent_.GetHandle(), INFINITE) != WAIT_OBJECT_0)
-                OutputDebugMessage(L"ERROR Accept() : %d", static_cast<int>(::GetLastError()));
-            OutputDebugMessage(L"finished Accept()");
-            return;
-        }
-        bool stop = false;
-        if (WaitForClient(instance.Get(), connectEvent.Get(), stop)) {
-            QueueConnectedPipe(instance.Release());
+        const DWORD result = ::WaitForMultipleObjectsEx(3, waits, FALSE, INFINITE, TRUE);
+        if (result == WAIT_OBJECT_0) break;
+        if (result == WAIT_OBJECT_0 + 1 || result == WAIT_OBJECT_0 + 2) {
+            Dispatch(waits[result - WAIT_OBJECT_0]);
             continue;
         }
-        if (stop) {
-            OutputDebugMessage(L"finished Accept()");
-            return;
+        if (result == WAIT_IO_COMPLETION) continue;  // completion routines ran
+        OutputDebugMessage(L"ERROR Serve() : %d", static_cast<int>(::GetLastError()));
+        break;
+    }
+    EndServing();
+}
+
+void NamedPipeServer::BeginServing()
+{
+    accepting_ = true;
+    firstInstance_ = true;
+    failuresInARow_ = 0;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(kPipeSecurity, SDDL_REVISION_1,
+                                                                 reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor_.Put()),
+                                                                 nullptr)) {
+        // Never fall back to the default security: report and accept nobody.
+        accepting_ = false;
+        try {
+            OnCreate(false, INVALID_HANDLE_VALUE);
+        } catch (...) {
+            OutputDebugMessage(L"NamedPipeServer : OnCreate raised an exception");
         }
-        // The instance failed; the loop offers a fresh one.
+        return;
+    }
+    OfferInstance();
+}
+
+void NamedPipeServer::OfferInstance()
+{
+    // Connections are reported only once the next instance waits: a client
+    // that arrives meanwhile, even as one of these leaves at once, finds the
+    // name busy and waits for it instead of finding no pipe at all.
+    std::vector<HANDLE> connected;
+    while (accepting_ && !instance_) {
+        SECURITY_ATTRIBUTES security = {};
+        security.nLength = sizeof(security);
+        security.lpSecurityDescriptor = descriptor_.Get();
+        security.bInheritHandle = FALSE;
+        // A process that created the name first would otherwise be served our
+        // clients: the first instance must be the first of its name.
+        instance_.Reset(::CreateNamedPipeW(pipeName_.c_str(), kOpenMode | (firstInstance_ ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0),
+                                           kPipeMode, PIPE_UNLIMITED_INSTANCES, kPipeBufferSize, kPipeBufferSize,
+                                           kDefaultTimeoutMs, &security));
+        if (instance_) firstInstance_ = false;
+        // No further clients until the engine is closed when none can be made.
+        if (!instance_) accepting_ = false;
+        try {
+            OnCreate(instance_.IsValid(), instance_.IsValid() ? instance_.Get() : INVALID_HANDLE_VALUE);
+        } catch (...) {
+            OutputDebugMessage(L"NamedPipeServer : OnCreate raised an exception");
+        }
+        if (!instance_) break;
+
+        connectOverlapped_ = {};
+        connectOverlapped_.hEvent = connectEvent_.Get();
+        if (::ConnectNamedPipe(instance_.Get(), &connectOverlapped_)) {
+            connected.push_back(TakeInstance());
+            continue;
+        }
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_IO_PENDING) {
+            connectPending_ = true;
+            break;
+        }
+        // A client that opened the instance before the connect request:
+        // connected, and the event is not signalled.
+        if (error == ERROR_PIPE_CONNECTED) {
+            connected.push_back(TakeInstance());
+            continue;
+        }
+        instance_.Reset();
+        if (error == ERROR_NO_DATA) continue;  // came and went already
+        OutputDebugMessage(L"ERROR Accept() : %d", static_cast<int>(error));
+        // An instance that keeps failing at once must not keep this thread busy.
+        if (++failuresInARow_ >= kFailuresInARowLimit) accepting_ = false;
+    }
+    for (HANDLE pipe : connected) ReportConnected(pipe);
+}
+
+void NamedPipeServer::CompleteConnect()
+{
+    if (!connectPending_ || !instance_) return;  // a stale signal
+    DWORD transferred = 0;
+    if (::GetOverlappedResult(instance_.Get(), &connectOverlapped_, &transferred, FALSE)) {
+        connectPending_ = false;
+        const HANDLE pipe = TakeInstance();
+        OfferInstance();
+        ReportConnected(pipe);
+        return;
+    }
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_IO_INCOMPLETE) return;  // a stale signal; still listening
+    connectPending_ = false;
+    instance_.Reset();
+    if (error != ERROR_NO_DATA) {
+        OutputDebugMessage(L"ERROR Accept() : %d", static_cast<int>(error));
+        if (++failuresInARow_ >= kFailuresInARowLimit) accepting_ = false;
+    }
+    OfferInstance();
+}
+
+HANDLE NamedPipeServer::TakeInstance()
+{
+    const HANDLE pipe = instance_.Release();
+    connectPending_ = false;
+    failuresInARow_ = 0;
+    StartConnection(pipe);
+    return pipe;
+}
+
+void NamedPipeServer::DropInstance()
+{
+    if (connectPending_) {
+        // The request refers to connectOverlapped_: wait until the system is
+        // done with it. A client that arrived just now is dropped with it.
+        ::CancelIoEx(instance_.Get(), &connectOverlapped_);
+        DWORD transferred = 0;
+        (void)::GetOverlappedResult(instance_.Get(), &connectOverlapped_, &transferred, TRUE);
+        connectPending_ = false;
+    }
+    instance_.Reset();
+    accepting_ = false;
+}
+
+void NamedPipeServer::Dispatch(HANDLE signalled)
+{
+    if (IsStopping()) return;
+    if (signalled == connectEvent_.Get()) {
+        CompleteConnect();
+    } else if (signalled == sendQueueEvent_.GetHandle()) {
+        // Reset first: a message queued meanwhile sets it again.
+        sendQueueEvent_.Reset();
+        while (WriteNextPacket()) {
+        }
     }
 }
 
-bool NamedPipeServer::WaitForClient(HANDLE instance, HANDLE connectEvent, bool& stop)
+void NamedPipeServer::EndServing()
 {
-    OVERLAPPED overlapped = {};
-    overlapped.hEvent = connectEvent;
-    if (::ConnectNamedPipe(instance, &overlapped)) return true;
-    DWORD error = ::GetLastError();
-    // A client that opened the instance before the connect request: connected,
-    // and the event is not signalled.
-    if (error == ERROR_PIPE_CONNECTED) return true;
-    if (error == ERROR_NO_DATA) return false;  // came and went already
-    if (error != ERROR_IO_PENDING) {
-        OutputDebugMessage(L"ERROR Accept() : %d", static_cast<int>(error));
-        // Avoid spinning on an instance that keeps failing at once.
-        stop = ::WaitForSingleObject(stopEvent_.GetHandle(), 100) == WAIT_OBJECT_0;
-        return false;
-    }
-
-    const HANDLE waits[2] = {stopEvent_.GetHandle(), connectEvent};
-    DWORD transferred = 0;
-    for (;;) {
-        const DWORD result = ::WaitForMultipleObjectsEx(2, waits, FALSE, INFINITE, TRUE);
-        if (result == WAIT_IO_COMPLETION) continue;
-        if (result == WAIT_OBJECT_0 + 1) {
-            if (::GetOverlappedResult(instance, &overlapped, &transferred, FALSE)) return true;
-            error = ::GetLastError();
-            if (error == ERROR_IO_INCOMPLETE) continue;  // a stale signal; still listening
-            if (error != ERROR_NO_DATA) OutputDebugMessage(L"ERROR Accept() : %d", static_cast<int>(error));
-            return false;
-        }
-        if (result != WAIT_OBJECT_0) OutputDebugMessage(L"ERROR Accept() : %d", static_cast<int>(::GetLastError()));
-        stop = true;
-        break;
-    }
-    // The request refers to `overlapped` on this stack: cancel it and wait
-    // until the system is done with the block before it goes away.
-    ::CancelIoEx(instance, &overlapped);
-    // A client that arrived just as we stopped is dropped with the instance.
-    (void)::GetOverlappedResult(instance, &overlapped, &transferred, TRUE);
-    return false;
+    DropInstance();
+    FlushOnStop();
+    DrainReads();
+    OutputDebugMessage(L"finished Serve()");
 }
 
 void NamedPipeServer::OnCreate(bool success, HANDLE pipe)

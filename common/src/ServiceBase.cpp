@@ -83,12 +83,14 @@ void ServiceBase::Start(DWORD argc, wchar_t** argv)
     }
     SetServiceStatus(SERVICE_START_PENDING);
     const DWORD error = Guard([&] { OnStart(argc, argv); });
-    if (error == NO_ERROR) {
-        SetServiceStatus(SERVICE_RUNNING);
-    } else {
+    if (error != NO_ERROR) {
         OutputDebugMessage(L"Service failed to Start : %d", static_cast<int>(error));
         SetServiceStatus(SERVICE_STOPPED, error);
+        return;
     }
+    SetServiceStatus(SERVICE_RUNNING);
+    const DWORD runError = Guard([&] { OnRun(); });
+    if (runError != NO_ERROR) ReportFailed(runError);
 }
 
 void ServiceBase::SetServiceStatus(DWORD state, DWORD win32ExitCode)

@@ -12,6 +12,7 @@ public:
 
 protected:
     void OnStart(DWORD argc, wchar_t** argv) override;
+    void OnRun() override;
     void OnStop() override;
     void OnPause() override {}
     void OnContinue() override {}

@@ -9,24 +9,22 @@
 
 #include "Lumen/Criticalsection.h"
 #include "Lumen/Event.h"
-#include "Lumen/IMultimediaTimerListener.h"
 #include "Lumen/IPipeDelegate.h"
 #include "Lumen/IServiceHandler.h"
-#include "Lumen/MultimediaTimer.h"
 #include "Lumen/NamedPipeServer.h"
 #include "Lumen/PipeMessageSplitter.h"
+#include "Lumen/PipeProtocol.h"
 #include "Lumen/SynchronizedQueue.h"
 #include "ServiceCmdBase.h"
 
 // The service's behaviour: keeps an agent running in the active user
 // session, knows which agent is connected for which session, and ends the
-// agents when the service stops. Runs on one worker thread (Run); the timer,
-// control and pipe threads only queue work or update the client map.
-class ServiceController : public Lumen::IPipeDelegate,
-                          public Lumen::IServiceHandler,
-                          public Lumen::IMultimediaTimerListener {
+// agents when the service stops. All of it runs on one worker thread (Run):
+// the commands, the periodic check, and the pipe server, whose callbacks
+// arrive there too. The control thread only queues work or stops the worker.
+class ServiceController : public Lumen::IPipeDelegate, public Lumen::IServiceHandler {
 public:
-    static constexpr UINT kTimerPeriodMs = 30000;
+    static constexpr DWORD kTimerPeriodMs = 30000;
     static constexpr const wchar_t* kPipeName = L"\\\\.\\pipe\\PavoService_pipe";
 
     ServiceController() = default;
@@ -34,16 +32,19 @@ public:
     ServiceController(const ServiceController&) = delete;
     ServiceController& operator=(const ServiceController&) = delete;
 
-    // The worker thread's body. The finish step (timer stopped, exit message
-    // sent, pipe server closed, agents ended) runs on every path.
+    // Announces a Run about to begin on some thread: from here on Stop waits
+    // for it to end. Run announces itself too; this closes the gap before it.
+    void Start();
+    // The worker's body, on the calling thread until the worker is stopped.
+    // The finish step (exit message sent, pipe server closed, agents ended)
+    // runs on every path.
     virtual void Run();
-    // Takes the thread that runs Run, to join it in Stop.
-    void SetWorkerThread(std::thread worker);
     // Called on the worker thread, with an error code, when the worker ends
     // without being asked to (an exception or a failed wait): the service
     // cannot go on. Set before the worker starts.
     void SetWorkerFailureHandler(std::function<void(DWORD)> handler);
-    // Ends the worker (which ends the agents) and joins it. Not from the worker.
+    // Ends the worker (which ends the agents) and waits until Run has
+    // returned. Not from the worker.
     void Stop();
 
     // Queues a start of the agent in `sessionId`. Any thread.
@@ -71,8 +72,9 @@ public:
     DWORD OnSessionChange(DWORD eventType, void* eventData, void* context) override;
     DWORD OnPowerEvent(DWORD, void*, void*) override { return 0; }
 
-    // IMultimediaTimerListener: every 30 s on the timer thread.
-    void OnTimer(Lumen::MultimediaTimer* timer) override;
+    // The periodic check, every kTimerPeriodMs on the worker: starts an agent
+    // for the active session when none is connected.
+    void OnTimer();
 
 protected:
     virtual void ProcessingLoop();
@@ -84,6 +86,8 @@ private:
     // Message 1000: runs this program with "stop" in a process of its own.
     void OnRecvStopService();
     void HandleMessage(HANDLE pipe, const std::string& text);
+    // Message 1002: records the agent's session and process for its pipe.
+    void OnRecvAgentIdentify(HANDLE pipe, const Lumen::PipeMessage& message);
     void SendExitToAgents();
     void EndRemainingAgents();
 
@@ -103,10 +107,14 @@ private:
     std::map<HANDLE, Client> clients_;
     Lumen::Criticalsection clientsLock_;
     std::function<void(DWORD)> workerFailureHandler_;
-    // The timer and the pipe server call into the members above from their
-    // own threads: declared after them, so they stop before those go away.
-    Lumen::MultimediaTimer timer_;
+    // Whether a Run is announced or under way, and on which thread; set when
+    // it has returned.
+    Lumen::Criticalsection runLock_;
+    bool runAnnounced_ = false;
+    std::thread::id workerId_;
+    Lumen::Event runFinished_;
+    // Served from the worker (Open), which waits on its handles.
+    bool pipeServerOpen_ = false;
+    // Calls into the members above: declared after them.
     Lumen::NamedPipeServer pipeServer_;
-    // Declared last: joined before the members it uses go away.
-    std::thread worker_;
 };

@@ -1,7 +1,5 @@
 #include "PavoService.h"
 
-#include <system_error>
-
 #include "Lumen/LogManager.h"
 
 PavoService::PavoService(ServiceController* controller)
@@ -16,12 +14,14 @@ void PavoService::OnStart(DWORD, wchar_t**)
     Lumen::LogManager::GetInstance()->Info(L"서비스가 시작되었습니다.");
     // A worker that ends by itself leaves a service without work: stop it.
     controller_->SetWorkerFailureHandler([this](DWORD error) { ReportFailed(error); });
-    try {
-        controller_->SetWorkerThread(std::thread([this] { controller_->Run(); }));
-    } catch (const std::system_error&) {
-        // The service cannot work without its worker: fail the start.
-        throw static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY);
-    }
+    // A stop that comes before OnRun has begun still waits for the worker.
+    controller_->Start();
+}
+
+void PavoService::OnRun()
+{
+    // The controller's worker is the service-main thread itself.
+    controller_->Run();
 }
 
 void PavoService::OnStop()

@@ -35,18 +35,32 @@ ServiceController::~ServiceController()
     Stop();
 }
 
-void ServiceController::SetWorkerThread(std::thread worker)
-{
-    worker_ = std::move(worker);
-}
-
 void ServiceController::SetWorkerFailureHandler(std::function<void(DWORD)> handler)
 {
     workerFailureHandler_ = std::move(handler);
 }
 
+void ServiceController::Start()
+{
+    ScopedLock lock(&runLock_);
+    if (runAnnounced_) return;
+    runAnnounced_ = true;
+    runFinished_.Reset();
+}
+
 void ServiceController::Run()
 {
+    Start();
+    {
+        ScopedLock lock(&runLock_);
+        workerId_ = std::this_thread::get_id();
+    }
+    // Whatever way Run is left, a waiting Stop hears of it.
+    struct Finish {
+        Lumen::Event& finished;
+        ~Finish() { finished.Set(); }
+    } finish{runFinished_};
+
     DWORD failure = NO_ERROR;
     try {
         OnPrepareWorker();
@@ -57,8 +71,8 @@ void ServiceController::Run()
         LogManager::GetInstance()->Error(L"[%s, %d] 에러가 발생되었습니다. error : %d", L"ServiceController::Run",
                                          __LINE__, static_cast<int>(failure));
     }
-    // Whatever ended the work, the timer and the pipe server stop and the
-    // agents are told and ended.
+    // Whatever ended the work, the pipe server stops and the agents are told
+    // and ended.
     try {
         OnFinishWorker();
     } catch (...) {
@@ -76,11 +90,18 @@ void ServiceController::Run()
 
 void ServiceController::Stop()
 {
-    if (!worker_.joinable()) return;
-    if (worker_.get_id() == std::this_thread::get_id()) return;  // would deadlock
+    {
+        ScopedLock lock(&runLock_);
+        if (!runAnnounced_) return;
+        if (workerId_ == std::this_thread::get_id()) return;  // would deadlock
+    }
     stopEvent_.Set();
-    worker_.join();
-    worker_ = std::thread();
+    ::WaitForSingleObject(runFinished_.GetHandle(), INFINITE);
+    {
+        ScopedLock lock(&runLock_);
+        runAnnounced_ = false;
+        workerId_ = std::thread::id();
+    }
     {
         ScopedLock lock(&clientsLock_);
         clients_.clear();  // the pipes are closed: no disconnect will come
@@ -112,7 +133,7 @@ DWORD ServiceController::OnSessionChange(DWORD eventType, void* eventData, void*
     return 0;
 }
 
-void ServiceController::OnTimer(Lumen::MultimediaTimer*)
+void ServiceController::OnTimer()
 {
     if (stopEvent_.IsSet()) return;
     const DWORD session = SessionUtils::GetActiveSessionId();
@@ -122,30 +143,45 @@ void ServiceController::OnTimer(Lumen::MultimediaTimer*)
 
 void ServiceController::OnPrepareWorker()
 {
-    bool created = false;
+    pipeServerOpen_ = false;
     try {
-        created = pipeServer_.Create(kPipeName, this);
+        pipeServerOpen_ = pipeServer_.Open(kPipeName, this);
     } catch (const std::system_error&) {
-        created = false;
+        pipeServerOpen_ = false;
     }
-    if (!created) {
-        // Agents are still started; they cannot connect, so each tick starts one again.
+    if (!pipeServerOpen_) {
+        // Agents are still started; they cannot connect, so each check starts one again.
         LogManager::GetInstance()->Error(L"[%s, %d] 서버 파이프 생성에 실패했습니다. error : %d",
                                          L"ServiceController::OnPrepareWorker", __LINE__,
                                          static_cast<int>(::GetLastError()));
     }
     const DWORD session = SessionUtils::GetActiveSessionId();
     if (session != 0) EnqueueStartTray(session);
-    timer_.AddListener(this);
-    timer_.Start(kTimerPeriodMs);
 }
 
 void ServiceController::ProcessingLoop()
 {
-    const HANDLE waits[2] = {stopEvent_.GetHandle(), queueEvent_.GetHandle()};
+    // The pipe server's handles come after the controller's own two: stop
+    // first, so that nothing else is served once it is set.
+    HANDLE waits[2 + Lumen::NamedPipeServer::kWaitHandleCount] = {stopEvent_.GetHandle(), queueEvent_.GetHandle()};
+    DWORD count = 2;
+    if (pipeServerOpen_) {
+        HANDLE pipeHandles[Lumen::NamedPipeServer::kWaitHandleCount] = {};
+        pipeServer_.GetWaitHandles(pipeHandles);
+        for (HANDLE handle : pipeHandles) waits[count++] = handle;
+    }
+    ULONGLONG nextCheck = ::GetTickCount64() + kTimerPeriodMs;
     for (;;) {
         Lumen::ResetWhenEmpty(commands_, queueEvent_);
-        const DWORD result = ::WaitForMultipleObjectsEx(2, waits, FALSE, INFINITE, TRUE);
+        const ULONGLONG now = ::GetTickCount64();
+        if (now >= nextCheck) {
+            nextCheck = now + kTimerPeriodMs;
+            OnTimer();
+            continue;
+        }
+        // Alertable: the pipe server's completion routines run in this wait.
+        const DWORD result =
+            ::WaitForMultipleObjectsEx(count, waits, FALSE, static_cast<DWORD>(nextCheck - now), TRUE);
         if (result == WAIT_OBJECT_0) {
             LogManager::GetInstance()->Info(L"ServiceController thread를 종료합니다.");
             return;
@@ -157,7 +193,11 @@ void ServiceController::ProcessingLoop()
                 RunStartTray(*command, static_cast<ServiceCmdStartTray&>(*command).GetSessionId());
             continue;
         }
-        if (result == WAIT_IO_COMPLETION) continue;
+        if (result >= WAIT_OBJECT_0 + 2 && result < WAIT_OBJECT_0 + count) {
+            pipeServer_.Dispatch(waits[result - WAIT_OBJECT_0]);
+            continue;
+        }
+        if (result == WAIT_TIMEOUT || result == WAIT_IO_COMPLETION) continue;
         LogManager::GetInstance()->Error(L"[%s, %d] 에러가 발생되었습니다. error : %d",
                                          L"ServiceController::ProcessingLoop", __LINE__,
                                          static_cast<int>(::GetLastError()));
@@ -185,11 +225,18 @@ void ServiceController::RunStartTray(ServiceCmdBase& command, DWORD sessionId)
 
 void ServiceController::OnFinishWorker()
 {
-    timer_.Stop();
-    SendExitToAgents();
+    try {
+        SendExitToAgents();
+    } catch (...) {
+        // The pipe server must still be closed here: only this thread can.
+        LogManager::GetInstance()->Error(L"[%s, %d] 에러가 발생되었습니다. error : %d",
+                                         L"ServiceController::OnFinishWorker", __LINE__,
+                                         static_cast<int>(ERROR_NOT_ENOUGH_MEMORY));
+    }
     // Writes what is queued, then closes every agent's pipe: an agent exits
     // on the message or on the loss of its pipe, whichever it sees first.
     pipeServer_.Close();
+    pipeServerOpen_ = false;
     EndRemainingAgents();
 }
 
@@ -264,16 +311,25 @@ void ServiceController::HandleMessage(HANDLE pipe, const std::string& text)
     if (message.protocolId == Lumen::kProtocolStopService) {
         OnRecvStopService();
     } else if (message.protocolId == Lumen::kProtocolAgentIdentify) {
-        ScopedLock lock(&clientsLock_);
-        // Only a pipe that is still connected: its loss may have been handled
-        // on another thread meanwhile, and must not be undone.
-        const auto client = clients_.find(pipe);
-        if (client != clients_.end()) {
-            client->second.sessionId = message.sessionId;
-            client->second.processId = message.processId;
-        }
+        OnRecvAgentIdentify(pipe, message);
     }
     // Other identifiers are not for the service.
+}
+
+void ServiceController::OnRecvAgentIdentify(HANDLE pipe, const Lumen::PipeMessage& message)
+{
+    {
+        ScopedLock lock(&clientsLock_);
+        // Only a pipe that is still connected: a message read before its loss
+        // must not bring its entry back.
+        const auto client = clients_.find(pipe);
+        if (client == clients_.end()) return;
+        client->second.sessionId = message.sessionId;
+        client->second.processId = message.processId;
+    }
+    LogManager::GetInstance()->Info(L"에이전트가 식별되었습니다. pipeTarget : %d, sessionId : %d, processId : %d",
+                                    PipeTarget(pipe), static_cast<int>(message.sessionId),
+                                    static_cast<int>(message.processId));
 }
 
 void ServiceController::OnDisconnect(HANDLE pipe)

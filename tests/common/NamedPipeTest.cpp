@@ -8,6 +8,9 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <set>
+#include <system_error>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -346,7 +349,7 @@ TEST_F(NamedPipeTest, PeerThatWritesAndLeavesIsStillReportedGone)
     RecordingDelegate delegate;
     Event peerStarted;
     ScopedHandle peer;
-    // Holding the receiver thread until the peer has written and exited makes
+    // Holding the serving thread until the peer has written and exited makes
     // the read after its message fail at once (109) instead of pending.
     delegate.onConnect = [&](HANDLE) {
         if (::WaitForSingleObject(peerStarted.GetHandle(), 10000) == WAIT_OBJECT_0)
@@ -370,7 +373,7 @@ TEST_F(NamedPipeTest, ClientThatOpensBeforeTheConnectRequestIsAccepted)
     NamedPipeServer server;
     RecordingDelegate delegate;
     ScopedHandle early;
-    // OnCreate runs on the accept thread between creating the instance and
+    // OnCreate runs on the serving thread between creating the instance and
     // asking for a connection: a client opening here finds it already
     // connected (ERROR_PIPE_CONNECTED, no event).
     delegate.onCreate = [&](bool success, HANDLE) {
@@ -387,6 +390,26 @@ TEST_F(NamedPipeTest, ClientThatOpensBeforeTheConnectRequestIsAccepted)
     ASSERT_TRUE(delegate.WaitUntil([&] { return delegate.received.size() == 1; }));
     EXPECT_EQ(delegate.received[0].bytes, "early");
     EXPECT_EQ(delegate.received[0].pipe, delegate.connected[0]);
+}
+
+TEST_F(NamedPipeTest, TheNextInstanceWaitsBeforeAConnectionIsReported)
+{
+    // A connection can end, and its pipe be closed, as soon as it is
+    // reported: if no other instance existed then, a client arriving in that
+    // moment would find no pipe at all (ERROR_FILE_NOT_FOUND, which it does
+    // not wait on) instead of a busy one.
+    NamedPipeServer server;
+    RecordingDelegate delegate;
+    bool nextWaiting = false;
+    delegate.onConnect = [&](HANDLE) { nextWaiting = ::WaitNamedPipeW(pipeName_.c_str(), 1) != FALSE; };
+    ASSERT_TRUE(server.Create(pipeName_, &delegate));
+    ASSERT_TRUE(delegate.WaitUntil([&] { return delegate.created >= 1; }));
+    ScopedHandle client(
+        ::CreateFileW(pipeName_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(client);
+    ASSERT_TRUE(delegate.WaitUntil([&] { return delegate.connected.size() == 1; }));
+    EXPECT_TRUE(nextWaiting);
+    EXPECT_GE(delegate.created, 2);
 }
 
 TEST_F(NamedPipeTest, CloseWithIoPendingDrainsItAndCanCreateAgain)
@@ -408,11 +431,9 @@ TEST_F(NamedPipeTest, CloseWithIoPendingDrainsItAndCanCreateAgain)
     const ULONGLONG start = ::GetTickCount64();
     server.Close();
     EXPECT_LT(::GetTickCount64() - start, 8000u);
-    EXPECT_TRUE(capture_.Contains("finished Accept()"));
-    EXPECT_TRUE(capture_.Contains("finished ProcessingSender()"));
-    EXPECT_TRUE(capture_.Contains("finished ProcessingReceiver()"));
+    EXPECT_TRUE(capture_.Contains("finished Serve()"));
     // The cancelled read completed through its own routine before the
-    // receiver left; no callback reached the delegate after that.
+    // serving thread left; no callback reached the delegate after that.
     EXPECT_TRUE(capture_.Contains("OnReadCompletionRoutine failed, error code: 995")) << capture_.Text();
     EXPECT_FALSE(capture_.Contains("did not complete"));
     {
@@ -523,7 +544,7 @@ TEST_F(NamedPipeTest, PacketForAnEndedConnectionNeverReachesItsHandleSuccessor)
 {
     NamedPipeServer server;
     RecordingDelegate delegate;
-    // The first completed write holds the sender thread, so that a later
+    // The first completed write holds the serving thread, so that a later
     // packet stays queued while its connection ends.
     Event senderHeld, releaseSender;
     delegate.onSend = [&](HANDLE) {
@@ -546,7 +567,7 @@ TEST_F(NamedPipeTest, PacketForAnEndedConnectionNeverReachesItsHandleSuccessor)
 
     server.Send(pipeA, "first", 5);
     ASSERT_EQ(::WaitForSingleObject(senderHeld.GetHandle(), 10000), WAIT_OBJECT_0);
-    server.Send(pipeA, "stale-data", 10);  // queued behind the held sender
+    server.Send(pipeA, "stale-data", 10);  // queued behind the held thread
 
     // Handle values are given lowest first: fill every free one below A's, so
     // that A's, once freed, is the one the server's next instance gets.
@@ -556,15 +577,17 @@ TEST_F(NamedPipeTest, PacketForAnEndedConnectionNeverReachesItsHandleSuccessor)
         ASSERT_TRUE(filler.back());
         if (reinterpret_cast<UINT_PTR>(filler.back().Get()) > reinterpret_cast<UINT_PTR>(pipeA)) break;
     }
+    // A leaves while its packet is queued; the loss is seen once the thread
+    // is free again.
     ::SetEvent(leaveAEvent.Get());
     EXPECT_EQ(ExitCodeWithin(a, 30000), 0u);
+    releaseSender.Set();
     ASSERT_TRUE(delegate.WaitUntil([&] { return delegate.disconnected.size() == 1; }));
     ::SetEvent(goCEvent.Get());  // takes the waiting instance; the next one is made
     ASSERT_TRUE(delegate.WaitUntil([&] { return delegate.connected.size() == 2; }, 30000));
     ::SetEvent(goDEvent.Get());
     ASSERT_TRUE(delegate.WaitUntil([&] { return delegate.connected.size() == 3; }, 30000));
     const bool reused = delegate.connected[2] == pipeA;
-    releaseSender.Set();
     if (!reused) {
         server.Close();
         GTEST_SKIP() << "the system gave the new pipe another handle value";
@@ -595,14 +618,87 @@ TEST_F(NamedPipeTest, LossOfAnOldConnectionNeverClosesTheNewOne)
     ASSERT_TRUE(serverDelegate.WaitUntil([&] { return serverDelegate.connected.size() == 1; }));
     server.Close();
     ASSERT_EQ(::WaitForSingleObject(lost.GetHandle(), 10000), WAIT_OBJECT_0);
+    // The first server offered a second instance as soon as the client was
+    // in: wait for an instance of the new server, not for a count of two.
+    int createdBefore = 0;
+    {
+        std::lock_guard<std::mutex> lock(serverDelegate.mutex);
+        createdBefore = serverDelegate.created;
+    }
     ASSERT_TRUE(server.Create(pipeName_, &serverDelegate));
-    ASSERT_TRUE(serverDelegate.WaitUntil([&] { return serverDelegate.created >= 2; }));
+    ASSERT_TRUE(serverDelegate.WaitUntil([&] { return serverDelegate.created > createdBefore; }));
     reconnecting.Set();
     ASSERT_TRUE(client.Create(pipeName_, &delegate));
     // The closing thread of the lost connection must leave this one open.
     EXPECT_FALSE(PavoTest::WaitUntil([&] { return !client.IsConnected(); }, 2000));
     client.SendToServer("still", 5);
     EXPECT_TRUE(serverDelegate.WaitUntil([&] { return serverDelegate.received.size() == 1; }));
+}
+
+TEST_F(NamedPipeTest, OneThreadOfTheOwnersServesSeveralClientsAtOnce)
+{
+    NamedPipeServer server;
+    RecordingDelegate delegate;
+    std::set<DWORD> threads;
+    auto note = [&] {
+        std::lock_guard<std::mutex> lock(delegate.mutex);
+        threads.insert(::GetCurrentThreadId());
+    };
+    delegate.onCreate = [&](bool, HANDLE) { note(); };
+    delegate.onConnect = [&](HANDLE) { note(); };
+    delegate.onSend = [&](HANDLE) { note(); };
+    delegate.onDisconnect = [&](HANDLE) { note(); };
+    delegate.onRecv = [&](HANDLE pipe, const std::string& bytes) {
+        note();
+        server.Send(pipe, bytes.data(), static_cast<DWORD>(bytes.size()));
+    };
+    // The owner's loop: its own stop event, then the server's handles.
+    Event stop;
+    DWORD owner = 0;
+    std::thread ownerThread([&] {
+        owner = ::GetCurrentThreadId();
+        if (!server.Open(pipeName_, &delegate)) return;
+        HANDLE waits[1 + NamedPipeServer::kWaitHandleCount] = {stop.GetHandle()};
+        HANDLE serverHandles[NamedPipeServer::kWaitHandleCount] = {};
+        server.GetWaitHandles(serverHandles);
+        std::copy(std::begin(serverHandles), std::end(serverHandles), waits + 1);
+        for (;;) {
+            const DWORD result = ::WaitForMultipleObjectsEx(3, waits, FALSE, 60000, TRUE);
+            if (result == WAIT_OBJECT_0 + 1 || result == WAIT_OBJECT_0 + 2) {
+                server.Dispatch(waits[result - WAIT_OBJECT_0]);
+            } else if (result != WAIT_IO_COMPLETION) {
+                break;
+            }
+        }
+        server.Close();
+    });
+    ASSERT_TRUE(delegate.WaitUntil([&] { return delegate.created >= 1; }));
+    EXPECT_THROW(server.Close(), std::system_error) << "only the serving thread may close it";
+
+    // Four clients connected at the same time, each waiting for its own echo.
+    const std::wstring leave = EventName(L"leave");
+    ScopedHandle leaveEvent = NamedEvent(leave);
+    std::vector<ScopedHandle> clients;
+    for (int i = 0; i < 4; ++i)
+        clients.push_back(StartPeer(L"client " + pipeName_ + L" --send=client-" + std::to_wstring(i) +
+                                    L" --expect-recv=8 --wait=" + leave));
+    EXPECT_TRUE(delegate.WaitUntil([&] { return delegate.sentBytes.size() == 4; }, 30000));
+    {
+        std::lock_guard<std::mutex> lock(delegate.mutex);
+        EXPECT_EQ(delegate.connected.size(), 4u);
+        EXPECT_TRUE(delegate.disconnected.empty());
+    }
+    ::SetEvent(leaveEvent.Get());
+    for (const ScopedHandle& client : clients) EXPECT_EQ(ExitCodeWithin(client, 30000), 0u);
+    EXPECT_TRUE(delegate.WaitUntil([&] { return delegate.disconnected.size() == 4; }));
+
+    stop.Set();
+    ownerThread.join();
+    std::lock_guard<std::mutex> lock(delegate.mutex);
+    EXPECT_EQ(threads, std::set<DWORD>{owner}) << "every callback on the owner's thread";
+    ::SetLastError(0xdeadbeef);
+    EXPECT_FALSE(::WaitNamedPipeW(pipeName_.c_str(), 1));
+    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND)) << "closed by its thread";
 }
 
 }  // namespace

@@ -156,14 +156,24 @@ TEST_F(ServiceControllerTest, StartsTheAgentInTheActiveSessionAndEndsItAtStop)
     // The agent's whole command line is the one word.
     EXPECT_NE(events.find(" 1 LANCH_SERVICE\n"), std::string::npos) << events;
     EXPECT_NE(Log().find(Utf8(L"세션 ID: 1로 에이전트를 실행합니다.")), std::string::npos);
+    // The identification is logged with the session and process it names.
+    const size_t start = events.find("start ");
+    ASSERT_NE(start, std::string::npos) << events;
+    const std::string pid = events.substr(start + 6, events.find(' ', start + 6) - (start + 6));
+    EXPECT_TRUE(WaitForLog(Utf8(L"에이전트가 식별되었습니다. pipeTarget : "), 20000)) << Log();
+    const std::string log = Log();
+    const size_t named = log.find(", sessionId : 1, processId : " + pid);
+    ASSERT_NE(named, std::string::npos) << log;
+    const size_t after = named + 29 + pid.size();
+    EXPECT_TRUE(after < log.size() && (log[after] == '\r' || log[after] == '\n')) << log;
 
     ASSERT_TRUE(StopService());
     EXPECT_EQ(CountLines(Events(), "exit-message") + CountLines(Events(), "pipe-lost"), 1u) << Events();
     EXPECT_TRUE(WaitUntil([] { return !AnyAgentRunning(); }, 10000));
-    const std::string log = Log();
-    EXPECT_NE(log.find(Utf8(L"ServiceController thread를 종료합니다.")), std::string::npos) << log;
-    EXPECT_NE(log.find(Utf8(L"서비스를 종료합니다.")), std::string::npos) << log;
-    EXPECT_EQ(log.find(Utf8(L"강제 종료")), std::string::npos) << "the agent ended by itself";
+    const std::string finalLog = Log();
+    EXPECT_NE(finalLog.find(Utf8(L"ServiceController thread를 종료합니다.")), std::string::npos) << finalLog;
+    EXPECT_NE(finalLog.find(Utf8(L"서비스를 종료합니다.")), std::string::npos) << finalLog;
+    EXPECT_EQ(finalLog.find(Utf8(L"강제 종료")), std::string::npos) << "the agent ended by itself";
 }
 
 TEST_F(ServiceControllerTest, NoAgentWithoutAUserUntilASessionBecomesActive)

@@ -17,13 +17,14 @@
 
 namespace Lumen {
 
-// The overlapped pipe engine shared by server and client. One sender thread
-// issues every write and one receiver thread every read; their completion
-// routines run on the issuing thread during its alertable wait, so the pending
-// I/O sets and the partial-message map each belong to one thread.
+// The overlapped pipe engine shared by server and client. One thread issues
+// every write and one thread every read (the client: a sender and a receiver
+// thread; the server: one thread for both); completion routines run on the
+// issuing thread during its alertable wait, so the pending I/O sets and the
+// partial-message map each belong to one thread.
 //
 // Delegate callbacks: OnConnect, OnRecv and read-side OnDisconnect on the
-// receiver thread; OnSend and write-side OnDisconnect on the sender thread.
+// reading thread; OnSend and write-side OnDisconnect on the writing thread.
 // Once Close has begun no callback is delivered any more.
 //
 // Every pipe handed to the engine is one connection with a serial number that
@@ -49,17 +50,18 @@ public:
     // raises std::system_error (resource_deadlock_would_occur) and changes
     // nothing.
     virtual void Close();
-    // Queues a copy of the bytes for the sender thread; never blocks on I/O.
+    // Queues a copy of the bytes for the writing thread; never blocks on I/O.
     // A message longer than kPipeBufferSize is dropped (the reader could not
     // take it as one message), and so is one for a pipe whose connection has
     // ended.
     virtual void Send(HANDLE pipe, const void* data, DWORD length);
     // Starts a connection on a connected pipe (the engine owns the handle
-    // from now on) and hands it to the receiver thread, which issues its reads.
+    // from now on) and hands it to the client's receiver thread, which issues
+    // its reads.
     virtual void QueueConnectedPipe(HANDLE pipe);
-    // Sender thread only. Writes to the connection now on `pipe`.
+    // Writing thread only. Writes to the connection now on `pipe`.
     virtual bool Write(HANDLE pipe, const void* data, DWORD length);
-    // Receiver thread only. Reads from the connection now on `pipe`.
+    // Reading thread only. Reads from the connection now on `pipe`.
     virtual bool Read(HANDLE pipe);
     virtual void ProcessingSender();
     virtual void ProcessingReceiver();
@@ -86,6 +88,22 @@ protected:
     // Takes every live connection out of the engine (for Close, after the
     // threads are joined); returns their handles.
     std::vector<HANDLE> TakeConnections();
+    // Starts a connection on a connected pipe (the engine owns the handle
+    // from now on); the caller then reports it with ReportConnected.
+    void StartConnection(HANDLE pipe);
+    // OnConnect(true, pipe), which issues the first read, on the thread that
+    // is to issue every read of the pipe. A throwing callback is logged.
+    void ReportConnected(HANDLE pipe);
+    // On the thread that issues the writes: writes the next queued packet;
+    // false when the queue was empty.
+    bool WriteNextPacket();
+    // On the thread that issues the writes, as it leaves (stop event set):
+    // writes what is still queued, gives the writes a moment to complete,
+    // then cancels and drains the rest.
+    void FlushOnStop();
+    // On the thread that issues the reads, as it leaves (stop event set):
+    // cancels the pending reads and waits for their completion routines.
+    void DrainReads();
 
     std::wstring pipeName_;
     IPipeDelegate* delegate_ = nullptr;
@@ -104,9 +122,6 @@ private:
     bool ReadFrom(HANDLE pipe, ULONGLONG serial);
     void HandleWriteCompletion(PipeIoContext* context, DWORD error, DWORD bytes);
     void HandleReadCompletion(PipeIoContext* context, DWORD error, DWORD bytes);
-    // Runs as the sender thread leaves: writes what is still queued, gives the
-    // writes a moment to complete, then cancels and drains the rest.
-    void FlushOnStop();
     // Cancels the thread's pending requests and waits alertably until their
     // completion routines have freed every context.
     static void DrainPendingIo(std::set<PipeIoContext*>& pending, const wchar_t* threadName);
@@ -118,10 +133,10 @@ private:
     ULONGLONG lastSerial_ = 0;
     Criticalsection connectionsLock_;
 
-    // Receiver thread only (and Close once it is joined). Keyed by serial.
+    // Reading thread only (and Close once it is joined). Keyed by serial.
     std::map<ULONGLONG, PipePacket> partialMessages_;
     std::set<PipeIoContext*> pendingReads_;
-    // Sender thread only.
+    // Writing thread only.
     std::set<PipeIoContext*> pendingWrites_;
 
 protected:

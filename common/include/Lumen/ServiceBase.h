@@ -46,6 +46,11 @@ protected:
     virtual DWORD OnHardwareProfileChange(DWORD eventType, void* eventData, void* context) = 0;
     virtual DWORD OnSessionChange(DWORD eventType, void* eventData, void* context) = 0;
     virtual DWORD OnPowerEvent(DWORD eventType, void* eventData, void* context) = 0;
+    // Runs on the service-main thread once RUNNING has been reported, and may
+    // do the service's work there until it is stopped, so that the service
+    // needs no thread of its own for it. An error it raises stops the service
+    // as failed. By default it returns at once.
+    virtual void OnRun() {}
 
     // Reports a state. Checkpoint 0 for RUNNING and STOPPED, the next
     // counter value for every pending state; wait hint kStopWaitHintMs for

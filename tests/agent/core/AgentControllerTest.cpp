@@ -194,7 +194,7 @@ size_t ThreadCount()
 class FakeService : public Lumen::IPipeDelegate {
 public:
     // Returns once an instance can be connected to: the server makes it on
-    // its accept thread, and the agent tries to connect only once.
+    // its serving thread, and the agent tries to connect only once.
     bool Create()
     {
         return server_.Create(AgentController::kPipeName, this) &&
