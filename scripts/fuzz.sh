@@ -4,7 +4,9 @@
 # niced: the machine is shared. Seeds come from fuzz/corpus/<target> (kept
 # unchanged); what the fuzzer adds goes to build/fuzz/corpus/<target>. A
 # finding (crash, leak, time-out, out-of-memory, broken invariant) is kept in
-# build/fuzz/findings/<target>/ and fails the run.
+# build/fuzz/findings/<target>/ and fails the run. fuzz/options/<target>.options,
+# when present, adds libFuzzer flags (one a line, "#" starts a comment), such
+# as a -max_len that fits the format.
 #
 #   scripts/fuzz.sh [SECONDS] [TARGET...]
 #   PAVO_FUZZ_RUNS=1000000 scripts/fuzz.sh 0 fuzz_utf8   (a number of runs instead of a time)
@@ -32,13 +34,17 @@ for target in "${targets[@]}"; do
     findings=$build/findings/$target
     log=$build/logs/$target.log
     mkdir -p "$work" "$findings" "$(dirname "$log")"
+    options=()
+    if [ -f "$root/fuzz/options/$target.options" ]; then
+        mapfile -t options < <(sed -e 's/#.*//' -e '/^[[:space:]]*$/d' "$root/fuzz/options/$target.options")
+    fi
     limit=(-max_total_time="$seconds")
     [ -n "${PAVO_FUZZ_RUNS:-}" ] && limit=(-runs="$PAVO_FUZZ_RUNS")
     started=$(date +%s)
     stamp=$build/logs/$target.started
     touch "$stamp"
     rc=0
-    nice -n 10 "$build/bin/$target" "${limit[@]}" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+    nice -n 10 "$build/bin/$target" "${options[@]}" "${limit[@]}" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
         -dict="$root/fuzz/dict/$target.dict" -artifact_prefix="$findings/" \
         "$work" "$root/fuzz/corpus/$target" >"$log" 2>&1 || rc=$?
     executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <windows.h>
-
 #include <json/value.h>
 
 #include <string>
@@ -13,24 +11,40 @@ namespace Lumen {
 // output alone and returns false when the key is missing; a value of a JSON
 // type the notation does not allow is treated as missing (one debug-output
 // line), so a careless skin never throws out of a paint or an apply.
+// Portable C++ (no Win32).
 
-// "RRGGBB" (base 16, an optional leading 0x) to a COLORREF; text that is not
-// hexadecimal gives 0 (black).
-COLORREF ParseSkinColor(const std::string& text);
+// A colour as the system keeps it: red in the low byte, then green, then
+// blue. The very type of COLORREF (DWORD) on Windows.
+using SkinColor = unsigned long;
+constexpr SkinColor SkinRgb(unsigned red, unsigned green, unsigned blue)
+{
+    return (red & 0xFFu) | ((green & 0xFFu) << 8) | ((blue & 0xFFu) << 16);
+}
 
+// Integers of a skin (geometry, margins, gaps, sizes) beyond this magnitude
+// are treated like values of the wrong type: no screen is that large, and
+// the controls' sums of a few of them (left + width, a point less a frame)
+// then always fit in an int.
+constexpr int kMaxSkinInt = 1000000;
+
+// "RRGGBB" (base 16, an optional leading 0x) to a colour value; text that is
+// not hexadecimal gives 0 (black).
+SkinColor ParseSkinColor(const std::string& text);
+
+// A number within +-kMaxSkinInt, read as an int.
 bool ReadSkinInt(const Json::Value& entry, const char* key, int* out);
 // true/false, or a number (non-zero is true).
 bool ReadSkinBool(const Json::Value& entry, const char* key, bool* out);
 // UTF-8 text to wide text.
 bool ReadSkinText(const Json::Value& entry, const char* key, std::wstring* out);
-bool ReadSkinColor(const Json::Value& entry, const char* key, COLORREF* out);
+bool ReadSkinColor(const Json::Value& entry, const char* key, SkinColor* out);
 
 // The four per-state colours of a drawing control.
 struct StateColors {
-    COLORREF normal = 0;
-    COLORREF hover = 0;
-    COLORREF clicked = 0;
-    COLORREF disable = 0;
+    SkinColor normal = 0;
+    SkinColor hover = 0;
+    SkinColor clicked = 0;
+    SkinColor disable = 0;
 };
 
 // `single` (e.g. "text_color") sets all four; then "<prefix>_normal",
@@ -39,17 +53,21 @@ struct StateColors {
 bool ReadStateColors(const Json::Value& entry, const char* single, const char* prefix, StateColors* out);
 
 struct LinkColors {
-    COLORREF normal = RGB(0, 0, 255);
-    COLORREF hover = RGB(255, 0, 0);
-    COLORREF visited = RGB(128, 0, 128);
+    SkinColor normal = SkinRgb(0, 0, 255);
+    SkinColor hover = SkinRgb(255, 0, 0);
+    SkinColor visited = SkinRgb(128, 0, 128);
 };
 // "link_color_normal", "link_color_hover" and "link_color_visited", only all three together.
 bool ReadLinkColors(const Json::Value& entry, LinkColors* out);
 
+struct SkinPoint {
+    int x = 0;
+    int y = 0;
+};
 // Two integers that belong together. With `bothRequired` the pair is taken
 // only when both keys are present; otherwise one is enough and the missing
 // one counts 0.
-bool ReadIntPair(const Json::Value& entry, const char* keyX, const char* keyY, bool bothRequired, POINT* out);
+bool ReadIntPair(const Json::Value& entry, const char* keyX, const char* keyY, bool bothRequired, SkinPoint* out);
 
 struct SkinRect {
     int left = 0;

@@ -7,8 +7,8 @@
 namespace Lumen {
 
 // Reads zip archives with minizip and writes their entries below a folder.
-// An entry whose name would leave that folder ("..", a root, a drive letter,
-// a stream colon, a device name) is refused and ends the extraction.
+// An entry whose name ZipEntryName refuses (one that would leave that folder,
+// name a device or change when Windows stores it) ends the extraction.
 // One thread at a time.
 class ZipFormat : public FormatBase {
 public:
@@ -36,11 +36,6 @@ public:
     bool GoToNext();
 
     bool IsOpen() const { return handle_ != nullptr; }
-
-    // The archive's entry name as a relative path below the destination
-    // (forward slashes become backslashes, no trailing backslash), or "" when
-    // the name is empty or would reach outside the destination.
-    static std::wstring SafeRelativePath(const std::wstring& entryName);
 
 private:
     std::string path_;  // the archive path, narrow (local code page)

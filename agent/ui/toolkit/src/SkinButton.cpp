@@ -15,8 +15,8 @@ void SkinButton::ApplyTextAndFont(SkinManager* skin, const Json::Value& entry)
     if (ReadSkinText(entry, "text", &text) && GetHwnd() != nullptr) ::SetWindowTextW(GetHwnd(), text.c_str());
     StateColors colors = GetTextColors();
     if (ReadStateColors(entry, "text_color", "text_color", &colors)) SetTextColors(colors);
-    POINT margin{0, 0};
-    if (ReadIntPair(entry, "text_margin_x", "text_margin_y", false, &margin)) SetTextMargin(margin);
+    SkinPoint margin;
+    if (ReadIntPair(entry, "text_margin_x", "text_margin_y", false, &margin)) SetTextMargin(POINT{margin.x, margin.y});
     if (ReadSkinText(entry, "tooltip", &text)) SetToolTip(GetHwnd(), text);
 }
 

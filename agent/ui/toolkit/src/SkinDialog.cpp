@@ -12,6 +12,13 @@ namespace {
 SkinManager* g_defaultSkin = nullptr;
 const StringResManager* g_defaultStrings = nullptr;
 
+// A pair of margins that is used only when both are present.
+void ReadMarginPair(const Json::Value& ncInfo, const char* keyX, const char* keyY, POINT* out)
+{
+    SkinPoint pair;
+    if (ReadIntPair(ncInfo, keyX, keyY, true, &pair)) *out = POINT{pair.x, pair.y};
+}
+
 BOOL CALLBACK CollectChild(HWND child, LPARAM param)
 {
     reinterpret_cast<std::vector<HWND>*>(param)->push_back(child);
@@ -103,9 +110,9 @@ void SkinDialog::ApplyNcInfo(SkinManager* skin, const Json::Value& ncInfo)
     }
     bool flag = false;
     if (ReadSkinBool(ncInfo, "nc_icon_visible", &flag)) iconVisible_ = flag;
-    ReadIntPair(ncInfo, "nc_icon_margin_x", "nc_icon_margin_y", true, &iconMargin_);
-    ReadIntPair(ncInfo, "nc_txt_margin_x", "nc_txt_margin_y", true, &textMargin_);
-    ReadIntPair(ncInfo, "nc_btn_margin_x", "nc_btn_margin_y", true, &buttonMargin_);
+    ReadMarginPair(ncInfo, "nc_icon_margin_x", "nc_icon_margin_y", &iconMargin_);
+    ReadMarginPair(ncInfo, "nc_txt_margin_x", "nc_txt_margin_y", &textMargin_);
+    ReadMarginPair(ncInfo, "nc_btn_margin_x", "nc_btn_margin_y", &buttonMargin_);
     if (ReadSkinBool(ncInfo, "nc_txt_bold", &flag)) SetCaptionBold(flag);
     ReadSkinColor(ncInfo, "nc_txt_color", &captionColor_);
     ReadSkinColor(ncInfo, "nc_sub_txt_color", &subTextColor_);

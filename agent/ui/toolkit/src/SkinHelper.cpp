@@ -1,5 +1,7 @@
 #include "SkinHelper.h"
 
+#include <type_traits>
+
 #include "ControlGeometry.h"
 #include "Dialog.h"
 #include "FontHelper.h"
@@ -9,6 +11,10 @@
 #include "Window.h"
 
 namespace Lumen {
+
+// The skin readers are portable; their colours go to GDI unchanged.
+static_assert(std::is_same<SkinColor, COLORREF>::value, "a skin colour is a COLORREF");
+static_assert(SkinRgb(1, 2, 3) == RGB(1, 2, 3), "skin colours keep the system's byte order");
 
 void SkinHelper::ApplySkin(SkinManager* skin, const Json::Value& entry)
 {

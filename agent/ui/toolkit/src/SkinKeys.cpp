@@ -24,7 +24,12 @@ const Json::Value* Member(const Json::Value& entry, const char* key, Accept acce
     return value;
 }
 
-bool IsInt(const Json::Value& v) { return v.isNumeric() && v.isConvertibleTo(Json::intValue); }
+bool IsInt(const Json::Value& v)
+{
+    if (!v.isNumeric() || !v.isConvertibleTo(Json::intValue)) return false;
+    const int i = v.asInt();
+    return i >= -kMaxSkinInt && i <= kMaxSkinInt;
+}
 bool IsBool(const Json::Value& v) { return v.isBool() || v.isNumeric(); }
 bool IsString(const Json::Value& v) { return v.isString(); }
 
@@ -32,12 +37,12 @@ bool Has(const Json::Value& entry, const std::string& key) { return entry.isObje
 
 }  // namespace
 
-COLORREF ParseSkinColor(const std::string& text)
+SkinColor ParseSkinColor(const std::string& text)
 {
     // strtoul with base 16 takes an optional 0x and stops at the first
     // character that is not a digit; nothing readable gives 0.
     const unsigned long v = std::strtoul(text.c_str(), nullptr, 16);
-    return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
+    return SkinRgb((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
 }
 
 bool ReadSkinInt(const Json::Value& entry, const char* key, int* out)
@@ -64,7 +69,7 @@ bool ReadSkinText(const Json::Value& entry, const char* key, std::wstring* out)
     return true;
 }
 
-bool ReadSkinColor(const Json::Value& entry, const char* key, COLORREF* out)
+bool ReadSkinColor(const Json::Value& entry, const char* key, SkinColor* out)
 {
     const Json::Value* v = Member(entry, key, IsString);
     if (v == nullptr) return false;
@@ -75,7 +80,7 @@ bool ReadSkinColor(const Json::Value& entry, const char* key, COLORREF* out)
 bool ReadStateColors(const Json::Value& entry, const char* single, const char* prefix, StateColors* out)
 {
     bool any = false;
-    COLORREF all = 0;
+    SkinColor all = 0;
     if (single != nullptr && ReadSkinColor(entry, single, &all)) {
         *out = {all, all, all, all};
         any = true;
@@ -86,7 +91,7 @@ bool ReadStateColors(const Json::Value& entry, const char* single, const char* p
         if (!Has(entry, k)) return any;
     }
     StateColors read = *out;
-    COLORREF* slots[4] = {&read.normal, &read.hover, &read.clicked, &read.disable};
+    SkinColor* slots[4] = {&read.normal, &read.hover, &read.clicked, &read.disable};
     for (int i = 0; i < 4; ++i) {
         if (!ReadSkinColor(entry, keys[i].c_str(), slots[i])) return any;
     }
@@ -101,7 +106,7 @@ bool ReadLinkColors(const Json::Value& entry, LinkColors* out)
         if (!Has(entry, k)) return false;
     }
     LinkColors read = *out;
-    COLORREF* slots[3] = {&read.normal, &read.hover, &read.visited};
+    SkinColor* slots[3] = {&read.normal, &read.hover, &read.visited};
     for (int i = 0; i < 3; ++i) {
         if (!ReadSkinColor(entry, keys[i], slots[i])) return false;
     }
@@ -109,7 +114,7 @@ bool ReadLinkColors(const Json::Value& entry, LinkColors* out)
     return true;
 }
 
-bool ReadIntPair(const Json::Value& entry, const char* keyX, const char* keyY, bool bothRequired, POINT* out)
+bool ReadIntPair(const Json::Value& entry, const char* keyX, const char* keyY, bool bothRequired, SkinPoint* out)
 {
     int x = 0;
     int y = 0;
@@ -151,7 +156,7 @@ bool IsMainWindowBase(const std::wstring& base)
     static const wchar_t kMain[] = L"main_window";
     if (base.size() != sizeof(kMain) / sizeof(kMain[0]) - 1) return false;
     for (size_t i = 0; i < base.size(); ++i) {
-        if (std::towlower(base[i]) != kMain[i]) return false;
+        if (static_cast<wchar_t>(std::towlower(base[i])) != kMain[i]) return false;
     }
     return true;
 }

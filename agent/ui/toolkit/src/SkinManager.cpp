@@ -2,35 +2,15 @@
 
 #include <windows.h>
 
-#include <exception>
-#include <memory>
-
-#include <json/reader.h>
-
 #include "DirectoryUtils.h"
 #include "Lumen/DebugOutput.h"
 #include "Lumen/FileUtils.h"
 #include "Lumen/PathUtils.h"
 #include "Lumen/StringUtils.h"
+#include "SkinDocuments.h"
 #include "ZipFormat.h"
 
 namespace Lumen {
-
-namespace {
-
-bool ParseJson(const std::string& text, Json::Value& root, std::string* error)
-{
-    Json::CharReaderBuilder builder;
-    const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-    std::string message;
-    if (!reader->parse(text.data(), text.data() + text.size(), &root, &message)) {
-        if (error != nullptr) *error = message;
-        return false;
-    }
-    return true;
-}
-
-}  // namespace
 
 SkinManager::SkinManager(const std::wstring& programDirectory)
     : skinDirectory_(JoinPath(programDirectory, L"skin"))
@@ -52,23 +32,10 @@ bool SkinManager::UnpackSkin()
 
 bool SkinManager::ParseResourceTable(const std::string& text, std::string* error)
 {
-    try {
-        Json::Value root;
-        if (!ParseJson(text, root, error)) return false;
-        if (!root.isObject() || !root.isMember("resource")) return true;
-        const Json::Value& list = root["resource"];
-        for (Json::ArrayIndex i = 0; i < list.size(); ++i) {
-            const Json::Value& entry = list[i];
-            const std::wstring name = Utf8ToWide(entry["id"].asString());
-            const int value = static_cast<int>(entry["value"].asUInt());
-            nameById_.emplace(value, name);
-            idByName_.emplace(name, value);
-        }
-        return true;
-    } catch (const std::exception& e) {
-        if (error != nullptr) *error = e.what();
-        return false;
-    }
+    std::string reason;
+    const bool read = Lumen::ParseResourceTable(text, &nameById_, &idByName_, &reason);
+    if (error != nullptr) *error = reason;
+    return read;
 }
 
 void SkinManager::LoadResource()
@@ -99,24 +66,21 @@ bool SkinManager::LoadSkin(int dialogId, Json::Value& skinInfoList) const
 {
     const std::wstring name = NameByIdentifier(dialogId);
     if (name.empty()) return false;
-    const std::wstring path = JoinPath(JoinPath(unpackDirectory_, scaleFolder_), name + L".json");
-    if (!FileExists(path)) return false;
-    try {
-        std::string text;
-        if (!ReadWholeFile(path, text)) return false;
-        Json::Value root;
-        std::string error;
-        if (!ParseJson(text, root, &error)) {
-            OutputDebugMessage(L"fail to load skin : %s", Utf8ToWide(error).c_str());
-            return false;
-        }
-        if (!root.isObject() || !root.isMember("skin_info_list")) return false;
-        skinInfoList = root["skin_info_list"];
-        return true;
-    } catch (const std::exception& e) {
-        OutputDebugMessage(L"fail to load skin : %s", Utf8ToWide(e.what()).c_str());
+    const std::wstring file = SkinDescriptionFileName(name);
+    if (file.empty()) {
+        OutputDebugMessage(L"fail to load skin : %s", L"the resource name is no plain file name");
         return false;
     }
+    const std::wstring path = JoinPath(JoinPath(unpackDirectory_, scaleFolder_), file);
+    if (!FileExists(path)) return false;
+    std::string text;
+    if (!ReadWholeFile(path, text)) return false;
+    std::string error;
+    if (!ParseSkinDescription(text, &skinInfoList, &error)) {
+        if (!error.empty()) OutputDebugMessage(L"fail to load skin : %s", Utf8ToWide(error).c_str());
+        return false;
+    }
+    return true;
 }
 
 std::wstring SkinManager::GetImageDirectory() const

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include <cwctype>
+#include <cstdint>
 #include <vector>
 
 // iowin32.h needs the declarations of unzip.h first.
@@ -15,24 +15,13 @@
 #include "Lumen/DebugOutput.h"
 #include "Lumen/PathUtils.h"
 #include "Lumen/UniqueHandle.h"
+#include "ZipEntryName.h"
 
 namespace Lumen {
 
 namespace {
 
 constexpr DWORD kChunkSize = 2048;
-constexpr uLong kDosDirectory = 0x10;
-constexpr uLong kUtf8NameFlag = 0x800;
-
-std::wstring ToWide(const std::string& text, UINT codePage)
-{
-    if (text.empty()) return {};
-    const int length = ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    if (length <= 0) return {};
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), &wide[0], length);
-    return wide;
-}
 
 std::string ToNarrow(const std::wstring& text)
 {
@@ -46,51 +35,11 @@ std::string ToNarrow(const std::wstring& text)
     return narrow;
 }
 
-bool IsDeviceName(const std::wstring& component)
-{
-    std::wstring base = component.substr(0, component.find(L'.'));
-    while (!base.empty() && base.back() == L' ') base.pop_back();
-    for (auto& c : base) c = static_cast<wchar_t>(std::towupper(c));
-    if (base == L"CON" || base == L"PRN" || base == L"AUX" || base == L"NUL" || base == L"CONIN$" ||
-        base == L"CONOUT$") {
-        return true;
-    }
-    return base.size() == 4 && (base.compare(0, 3, L"COM") == 0 || base.compare(0, 3, L"LPT") == 0) &&
-           base[3] >= L'1' && base[3] <= L'9';
-}
-
 }  // namespace
 
 ZipFormat::~ZipFormat()
 {
     Close();
-}
-
-std::wstring ZipFormat::SafeRelativePath(const std::wstring& entryName)
-{
-    std::wstring name = entryName;
-    for (auto& c : name) {
-        if (c == L'/') c = L'\\';
-    }
-    while (!name.empty() && name.back() == L'\\') name.pop_back();
-    if (name.empty() || name.front() == L'\\') return {};          // a root (also "\\?\", UNC)
-    if (name.find(L':') != std::wstring::npos) return {};         // a drive letter or a stream
-    size_t start = 0;
-    while (start <= name.size()) {
-        size_t end = name.find(L'\\', start);
-        if (end == std::wstring::npos) end = name.size();
-        const std::wstring component = name.substr(start, end - start);
-        if (component.empty()) return {};  // "a\\b": a doubled separator
-        // Windows drops trailing dots and spaces: "..", ". .", "..." all
-        // climb or stay; only "." is harmless and yet pointless.
-        if (component.find_first_not_of(L". ") == std::wstring::npos) return {};
-        if (IsDeviceName(component)) return {};
-        for (wchar_t c : component) {
-            if (c < 0x20 || c == L'<' || c == L'>' || c == L'"' || c == L'|' || c == L'?' || c == L'*') return {};
-        }
-        start = end + 1;
-    }
-    return name;
 }
 
 bool ZipFormat::Open(const std::wstring& path, OpenMode mode)
@@ -170,17 +119,22 @@ bool ZipFormat::ExtractCurrent(const std::wstring& destination)
         ::SetLastError(ERROR_INVALID_DATA);
         return false;
     }
-    const std::wstring entryName = ToWide(name, (info.flag & kUtf8NameFlag) != 0 ? CP_UTF8 : CP_ACP);
-    const std::wstring relative = SafeRelativePath(entryName);
-    if (relative.empty()) {
+    // A longer name was cut to fit the buffer: it would land under another name.
+    if (info.size_filename > MAX_PATH) {
+        OutputDebugMessage(L"zip entry refused, its name is longer than %d bytes", MAX_PATH);
+        ::SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return false;
+    }
+    const std::wstring entryName = ZipEntryName::Decode(std::string(name, info.size_filename),
+                                                        static_cast<std::uint32_t>(info.flag));
+    const std::wstring target = ZipEntryName::TargetPath(destination, ZipEntryName::SafeRelativePath(entryName));
+    if (target.empty()) {
         OutputDebugMessage(L"zip entry refused, its name leaves the folder : %s", entryName.c_str());
         ::SetLastError(ERROR_INVALID_NAME);
         return false;
     }
-    const std::wstring target = JoinPath(destination, relative);
-    const bool isDirectory = (info.external_fa & kDosDirectory) != 0 ||
-                             (!entryName.empty() && (entryName.back() == L'/' || entryName.back() == L'\\') &&
-                              info.uncompressed_size == 0);
+    const bool isDirectory = ZipEntryName::IsDirectory(entryName, static_cast<std::uint32_t>(info.external_fa),
+                                                       info.uncompressed_size);
     if (isDirectory) return CreateDirectoryTree(target);  // an existing folder is a success
 
     const std::wstring folder = DirectoryOf(target);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include <json/json.h>
 
 #include "SkinKeys.h"
@@ -61,6 +63,20 @@ TEST(SkinKeys, ScalarsAcceptTheirNotationAndIgnoreOtherTypes)
     EXPECT_EQ(text, L"\xD55C\xAE00");
     EXPECT_FALSE(ReadSkinText(e, "a", &text));
 
+    // Integers beyond a million are no geometry: sums of a few of them
+    // (left + width, a point less a frame) must stay within an int.
+    const Json::Value limits = Parse(R"({"max": 1000000, "min": -1000000, "over": 1000001, "int_max": 2147483647,
+                                         "int_min": -2147483648})");
+    EXPECT_TRUE(ReadSkinInt(limits, "max", &i));
+    EXPECT_EQ(i, kMaxSkinInt);
+    EXPECT_TRUE(ReadSkinInt(limits, "min", &i));
+    EXPECT_EQ(i, -kMaxSkinInt);
+    for (const char* key : {"over", "int_max", "int_min"}) EXPECT_FALSE(ReadSkinInt(limits, key, &i)) << key;
+    EXPECT_EQ(i, -kMaxSkinInt);
+    SkinRect rect{1, 2, 3, 4};
+    EXPECT_FALSE(ReadSkinPosition(Parse(R"({"left":2147483647,"top":0,"width":1,"height":1})"), &rect));
+    EXPECT_EQ(rect.left, 1);
+
     // A non-object entry is an entry without keys.
     EXPECT_FALSE(ReadSkinInt(Json::Value("x"), "a", &i));
 }
@@ -106,7 +122,7 @@ TEST(SkinKeys, StateColoursNeedAllFourPartners)
 
 TEST(SkinKeys, MarginPairsAndPositions)
 {
-    POINT p{7, 7};
+    SkinPoint p{7, 7};
     // Text margins: one is enough, the other counts 0.
     EXPECT_TRUE(ReadIntPair(Parse(R"({"text_margin_y":4})"), "text_margin_x", "text_margin_y", false, &p));
     EXPECT_EQ(p.x, 0);

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <map>
+#include <string>
+
 #include "DirectoryUtils.h"
 #include "Lumen/PathUtils.h"
+#include "SkinDocuments.h"
 #include "SkinManager.h"
 #include "ZipTestSupport.h"
 
@@ -37,6 +41,45 @@ TEST(SkinManagerTest, ReadsTheResourceTable)
     EXPECT_FALSE(error.empty());
     EXPECT_EQ(1, skin.IdentifierByName(L"A"));
     EXPECT_FALSE(skin.ParseResourceTable(R"({"resource":[{"id":"N","value":-4}]})", &error));
+    // Identifiers are ints: a larger number is no identifier, nor is a fraction.
+    EXPECT_FALSE(skin.ParseResourceTable(R"({"resource":[{"id":"BIG","value":4294967295}]})", &error));
+    EXPECT_FALSE(skin.ParseResourceTable(R"({"resource":[{"id":"HALF","value":1.5}]})", &error));
+    EXPECT_EQ(L"", skin.NameByIdentifier(-1));
+    EXPECT_EQ(0, skin.IdentifierByName(L"BIG"));
+}
+
+TEST(SkinManagerTest, MalformedResourceTablesAndDescriptionsGiveReasons)
+{
+    std::map<int, std::wstring> names;
+    std::map<std::wstring, int> ids;
+    std::string error;
+    const std::string deep = "{\"resource\":" + std::string(2000, '[');  // deeper than the reader allows
+    for (const std::string& bad : {std::string(), std::string("["), std::string(R"({"resource":{"id":"A","value":1}})"),
+                                   std::string(R"({"resource":[5]})"), std::string(R"({"resource":[{"id":{},"value":1}]})"),
+                                   std::string(R"({"resource":[{"id":"A","value":true}]})"), deep}) {
+        EXPECT_FALSE(Lumen::ParseResourceTable(bad, &names, &ids, &error)) << bad;
+        EXPECT_FALSE(error.empty()) << bad;
+    }
+    EXPECT_TRUE(names.empty());
+    EXPECT_TRUE(ids.empty());
+
+    Json::Value list("untouched");
+    EXPECT_FALSE(Lumen::ParseSkinDescription(std::string(5000, '['), &list, &error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_FALSE(Lumen::ParseSkinDescription("[1]", &list, &error));
+    EXPECT_TRUE(error.empty());
+    EXPECT_EQ("untouched", list.asString());
+    ASSERT_TRUE(Lumen::ParseSkinDescription(R"({"skin_info_list":[{"id":"X"}]})", &list, &error));
+    EXPECT_EQ("X", list[0]["id"].asString());
+}
+
+TEST(SkinManagerTest, ResourceNamesNameOnePlainFile)
+{
+    EXPECT_EQ(L"IDD_MAIN.json", Lumen::SkinDescriptionFileName(L"IDD_MAIN"));
+    EXPECT_EQ(L"로그인.json", Lumen::SkinDescriptionFileName(L"로그인"));
+    for (const wchar_t* name : {L"", L"..\\outside", L"../outside", L"a\\b", L"C:x", L"CON", L"com\u00B2", L"x?"}) {
+        EXPECT_EQ(L"", Lumen::SkinDescriptionFileName(name)) << name;
+    }
 }
 
 class SkinManagerFolderTest : public ::testing::Test {
@@ -85,6 +128,29 @@ TEST_F(SkinManagerFolderTest, UnpacksTheArchiveAndHandsOutDialogSkins)
     EXPECT_FALSE(skin.LoadSkin(104, list));  // no "skin_info_list"
     EXPECT_FALSE(skin.LoadSkin(105, list));  // no file
     EXPECT_FALSE(skin.LoadSkin(999, list));  // no name
+}
+
+TEST_F(SkinManagerFolderTest, ResourceNamesNeverReadOutsideTheScaleFolder)
+{
+    // The description files exist, one folder up; names that climb to them
+    // or name a device are refused.
+    ASSERT_TRUE(ToolkitTest::WriteZip(
+        JoinPath(program_, L"skin\\PavoAgent_default.zip"),
+        {{"100/resource.json", R"({"resource":[{"id":"../outside","value":106},{"id":"..\\outside","value":107},)"
+                               R"({"id":"CON","value":108},{"id":"inside","value":109}]})"},
+         {"outside.json", R"({"skin_info_list":[{"id":"escaped"}]})"},
+         {"100/inside.json", R"({"skin_info_list":[{"id":"inside"}]})"}}));
+    SkinManager skin(program_);
+    skin.SetUnpackDirectory(unpack_);
+    ASSERT_TRUE(skin.UnpackSkin());
+    skin.LoadResource();
+    Json::Value list;
+    EXPECT_FALSE(skin.LoadSkin(106, list));
+    EXPECT_FALSE(skin.LoadSkin(107, list));
+    EXPECT_FALSE(skin.LoadSkin(108, list));
+    EXPECT_TRUE(list.isNull());
+    ASSERT_TRUE(skin.LoadSkin(109, list));
+    EXPECT_EQ("inside", list[0]["id"].asString());
 }
 
 TEST_F(SkinManagerFolderTest, AMissingArchiveOrTableLeavesTheDefaults)
