@@ -86,9 +86,11 @@ endfunction()
 pavo_skin_button(primary 300 40 5)
 pavo_skin_button(primary 120 36 5)
 pavo_skin_button(primary 96 32 4)
+pavo_skin_button(primary 88 32 4)
 pavo_skin_button(primary 72 24 4)
 pavo_skin_button(secondary 120 36 5)
-pavo_skin_button(secondary 88 32 4)
+pavo_skin_button(secondary 120 32 4)
+pavo_skin_button(secondary 80 32 4)
 
 # The automatic-login check box: unchecked and checked strips over the whole control.
 foreach(_state off on)

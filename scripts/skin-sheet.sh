@@ -23,7 +23,7 @@ row() {  # row NAME FILE...: one labelled row of pictures at their own size
 }
 row 1-frame "$images"/caption_*.png "$images"/frame_top.png "$images"/frame_left_top.png
 row 2-buttons "$images"/btn_primary_300x40.png "$images"/btn_primary_120x36.png "$images"/btn_secondary_120x36.png
-row 3-buttons "$images"/btn_primary_96x32.png "$images"/btn_secondary_88x32.png "$images"/btn_primary_72x24.png \
+row 3-buttons "$images"/btn_primary_96x32.png "$images"/btn_secondary_120x32.png "$images"/btn_primary_72x24.png \
     "$images"/edit_clear.png
 row 4-checks "$images"/check_off_150x20.png "$images"/check_on_150x20.png
 row 5-pictures "$images"/msg_*.png "$images"/user_avatar.png "$images"/app_logo_56.png "$images"/app_logo_64.png \

@@ -14,6 +14,8 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM, LPARAM parameter)
 {
     switch (message) {
     case WM_INITDIALOG:
+        // A title, so that scripts/bench-startup.sh can find the window.
+        ::SetWindowTextW(dialog, L"Pavo minimal dialog");
         // Posted: it arrives after the first paint of the shown dialog.
         if (parameter != 0) ::PostMessageW(dialog, kShownMessage, 0, 0);
         return TRUE;

@@ -17,6 +17,7 @@ target_sources(PavoUiToolkit PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/src/ImageButton.cpp
     ${CMAKE_CURRENT_LIST_DIR}/src/ImageLoader.cpp
     ${CMAKE_CURRENT_LIST_DIR}/src/ParentBackground.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/src/PngDecoder.cpp
     ${CMAKE_CURRENT_LIST_DIR}/src/SkinAnimatedGif.cpp
     ${CMAKE_CURRENT_LIST_DIR}/src/SkinButton.cpp
     ${CMAKE_CURRENT_LIST_DIR}/src/SkinCustomHtmlCtrl.cpp

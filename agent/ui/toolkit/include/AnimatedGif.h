@@ -30,9 +30,13 @@ public:
 
     // Loads the picture; on failure the previous one is kept and false returned.
     bool Load(const std::wstring& path);
-    bool HasImage() const { return image_ != nullptr; }
+    // Loads `path` when the picture is first needed: played, painted or asked
+    // about. A skin names the animation of a window that is hidden at first;
+    // decoding it through GDI+ would only delay the first page.
+    void LoadWhenNeeded(const std::wstring& path);
+    bool HasImage();
     // Frames of the picture's first frame dimension (0 without a picture).
-    UINT GetFrameCount() const { return frameCount_; }
+    UINT GetFrameCount();
     UINT GetCurrentFrame() const { return frame_; }
     bool IsPlaying() const { return playing_; }
 
@@ -47,9 +51,11 @@ protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    void LoadPending();
     void SelectFrame(UINT frame);
     void Paint(HDC dc);
 
+    std::wstring pendingPath_;
     std::unique_ptr<Gdiplus::Image> image_;
     GUID dimension_{};
     UINT frameCount_ = 0;

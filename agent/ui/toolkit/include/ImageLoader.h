@@ -11,11 +11,15 @@ namespace Lumen {
 // channel becomes a 32-bit bitmap with its colours premultiplied by alpha
 // (for AlphaBlend with per-pixel alpha); any other becomes a 24-bit bitmap.
 // GDI+ is started for the process on first use and kept until it ends.
+// The PNG pictures of our skins are decoded without GDI+ (PngDecoder), to the
+// same bitmaps; every other file goes through GDI+.
 class ImageLoader {
 public:
     // The bitmap, owned by the caller (DeleteObject); null when the file
     // cannot be read or GDI+ cannot be started.
     static HBITMAP Load(const std::wstring& path);
+    // The same, always through GDI+.
+    static HBITMAP LoadThroughGdiplus(const std::wstring& path);
 
     // Starts GDI+ once per process (thread-safe); false when it cannot be.
     static bool EnsureStarted();

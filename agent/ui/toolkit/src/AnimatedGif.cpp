@@ -32,8 +32,34 @@ bool AnimatedGif::CreateControl(const RECT& rect, HWND parent, UINT id)
     return Create(kClassName, L"", WS_CHILD, 0, rect, parent, id);
 }
 
+void AnimatedGif::LoadWhenNeeded(const std::wstring& path)
+{
+    pendingPath_ = path;
+}
+
+void AnimatedGif::LoadPending()
+{
+    if (pendingPath_.empty()) return;
+    const std::wstring path = std::move(pendingPath_);
+    pendingPath_.clear();
+    Load(path);
+}
+
+bool AnimatedGif::HasImage()
+{
+    LoadPending();
+    return image_ != nullptr;
+}
+
+UINT AnimatedGif::GetFrameCount()
+{
+    LoadPending();
+    return frameCount_;
+}
+
 bool AnimatedGif::Load(const std::wstring& path)
 {
+    pendingPath_.clear();
     if (path.empty() || !ImageLoader::EnsureStarted()) return false;
     auto image = std::make_unique<Gdiplus::Image>(path.c_str(), FALSE);
     if (image->GetLastStatus() != Gdiplus::Ok) {
@@ -70,6 +96,7 @@ void AnimatedGif::SelectFrame(UINT frame)
 void AnimatedGif::Play(UINT intervalMs)
 {
     playing_ = true;
+    LoadPending();
     HWND hwnd = GetHwnd();
     if (hwnd == nullptr) return;
     ::ShowWindow(hwnd, SW_SHOWNA);
@@ -95,6 +122,7 @@ void AnimatedGif::Paint(HDC target)
     BufferDC buffer(target, rc);
     HDC dc = buffer.Get();
     background_.Draw(GetHwnd(), dc);
+    LoadPending();
     if (image_) {
         Gdiplus::Graphics graphics(dc);
         graphics.DrawImage(image_.get(), 0, 0, static_cast<INT>(image_->GetWidth()),

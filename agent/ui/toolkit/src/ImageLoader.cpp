@@ -8,11 +8,15 @@ using std::min;
 #include <objidl.h>
 #include <gdiplus.h>
 
+#include <cstring>
 #include <memory>
 #include <mutex>
+#include <string>
 
 #include "GdiHandles.h"
 #include "Lumen/DebugOutput.h"
+#include "Lumen/FileUtils.h"
+#include "PngDecoder.h"
 
 namespace Lumen {
 
@@ -48,7 +52,40 @@ void ImageLoader::Premultiply(BYTE* pixels, size_t pixelCount)
     }
 }
 
+namespace {
+
+// A DIB section of the decoded picture (premultiplied when it has alpha).
+HBITMAP ToBitmap(const PngDecoder::Image& image)
+{
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = image.width;
+    info.bmiHeader.biHeight = -image.height;  // top-down, as the decoder hands out its rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = static_cast<WORD>(image.alpha ? 32 : 24);
+    info.bmiHeader.biCompression = BI_RGB;
+    void* dibBits = nullptr;
+    ScopedBitmap dib(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &dibBits, nullptr, 0));
+    if (!dib || dibBits == nullptr) return nullptr;
+    std::memcpy(dibBits, image.pixels.data(), image.pixels.size());
+    if (image.alpha) {
+        ImageLoader::Premultiply(static_cast<BYTE*>(dibBits), static_cast<size_t>(image.width) * image.height);
+    }
+    return dib.Release();
+}
+
+}  // namespace
+
 HBITMAP ImageLoader::Load(const std::wstring& path)
+{
+    if (path.empty()) return nullptr;
+    std::string bytes;
+    PngDecoder::Image image;
+    if (ReadWholeFile(path, bytes) && PngDecoder::Decode(bytes, &image)) return ToBitmap(image);
+    return LoadThroughGdiplus(path);
+}
+
+HBITMAP ImageLoader::LoadThroughGdiplus(const std::wstring& path)
 {
     if (path.empty() || !EnsureStarted()) return nullptr;
     auto image = std::make_unique<Gdiplus::Bitmap>(path.c_str(), FALSE);

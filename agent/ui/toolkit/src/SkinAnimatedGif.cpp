@@ -13,7 +13,7 @@ void SkinAnimatedGif::ApplyBackground(SkinManager* skin, const Json::Value& entr
     if (skin == nullptr || !ReadSkinText(entry, "bg_image", &name) || name.empty()) return;
     std::wstring path = skin->GetImageDirectory();
     if (!path.empty() && path.back() != L'\\') path += L'\\';
-    Load(path + name);
+    LoadWhenNeeded(path + name);
 }
 
 }  // namespace Lumen

@@ -405,8 +405,12 @@ TEST_F(ControlPaintTest, AnimationCountsFramesAndWrapsAround)
     AnimatedGif one;
     ASSERT_TRUE(three.CreateControl(RECT{10, 10, 26, 26}, host.Get(), 500));
     ASSERT_TRUE(one.CreateControl(RECT{40, 10, 56, 26}, host.Get(), 501));
+    // A picture named for later is read when it is first asked about, and a
+    // later Load replaces what was named.
+    three.LoadWhenNeeded(dir_ + L"one.gif");
     ASSERT_TRUE(three.Load(dir_ + L"three.gif"));
-    ASSERT_TRUE(one.Load(dir_ + L"one.gif"));
+    one.LoadWhenNeeded(dir_ + L"one.gif");
+    EXPECT_TRUE(one.HasImage());
     EXPECT_FALSE(three.Load(dir_ + L"missing.gif"));
     EXPECT_EQ(three.GetFrameCount(), 3u);
     EXPECT_EQ(one.GetFrameCount(), 1u);
@@ -432,6 +436,19 @@ TEST_F(ControlPaintTest, AnimationCountsFramesAndWrapsAround)
     const UINT stopped = three.GetCurrentFrame();
     PumpPending();
     EXPECT_EQ(three.GetCurrentFrame(), stopped);
+
+    // Named for later, then played: the frames are there when it starts; a
+    // missing file leaves it without a picture and without frames.
+    AnimatedGif later;
+    ASSERT_TRUE(later.CreateControl(RECT{70, 10, 86, 26}, host.Get(), 502));
+    later.LoadWhenNeeded(dir_ + L"three.gif");
+    later.Play(20);
+    EXPECT_EQ(later.GetFrameCount(), 3u);
+    later.Stop();
+    AnimatedGif missing;
+    missing.LoadWhenNeeded(dir_ + L"missing.gif");
+    EXPECT_FALSE(missing.HasImage());
+    EXPECT_EQ(missing.GetFrameCount(), 0u);
 }
 
 TEST_F(ControlPaintTest, WindowListPlacesGroupsAndScrolls)

@@ -5,6 +5,7 @@ target_sources(UiToolkitTest PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/ControlTestHost.cpp
     ${CMAKE_CURRENT_LIST_DIR}/GalleryTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/HtmlHostSiteTest.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/PngDecoderTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/SkinKeysTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/SkinnedControlsTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/TestImages.cpp
