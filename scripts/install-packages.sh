@@ -32,7 +32,9 @@ packages=(
     # The skin: SVG rendering, strips and animation, the archive, the shipped fonts.
     librsvg2-bin imagemagick zip fonts-nanum
     # Native fuzz targets of the parsers: clang with libFuzzer and the sanitizers.
-    clang-14 libfuzzer-14-dev
+    clang-14 libfuzzer-14-dev zlib1g-dev
+    # The start-up benchmark's screen watcher.
+    libx11-dev
 )
 missing=()
 for p in "${packages[@]}"; do

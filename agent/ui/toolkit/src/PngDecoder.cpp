@@ -9,6 +9,7 @@ namespace Lumen {
 
 namespace {
 
+constexpr size_t kMaxDeflateRatio = 1040;
 constexpr uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 
 uint32_t ReadBigEndian(const uint8_t* p)
@@ -105,6 +106,9 @@ bool PngDecoder::Decode(const std::string& bytes, Image* image)
     const size_t bytesPerPixel = alpha ? 4 : 3;
     const size_t rowLength = bytesPerPixel * width;
     const size_t rawLength = (rowLength + 1) * height;
+    // Deflate gives at most about 1032 bytes for one: a header that claims
+    // more than the data could hold is refused before anything is allocated.
+    if (rawLength / kMaxDeflateRatio > compressed.size()) return false;
     std::vector<uint8_t> raw(rawLength);
     uLongf produced = static_cast<uLongf>(rawLength);
     if (::uncompress(raw.data(), &produced, reinterpret_cast<const Bytef*>(compressed.data()),
