@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Shows a drawing fault of the Wine build we test with (Debian's Wine 8.0 on
-# Xvfb): a second top-level window that lies wholly inside another top-level
-# window is never drawn on the screen; it stays black, although the program
-# paints it and Wine copies the painting to its X window. A window that
-# reaches past the other's edge by a single pixel is drawn. The agent centres
-# its notice, user and about windows on the main window as Windows programs
-# do, so under this Wine they show black when run by hand in a Wine desktop.
+# Shows a drawing fault of the Wine build we test with (Debian's Wine 8.0;
+# seen on Xvfb and on Xephyr, without a window manager): a second top-level
+# window that lies wholly inside another top-level window is never drawn on
+# the screen; it stays black, although the program paints it and Wine copies
+# the painting to its X window. A window that reaches past the other's edge
+# by a single pixel is drawn. The agent centres its notice, user and about
+# windows on the main window as Windows programs do, so under this Wine they
+# show black when run by hand in a Wine desktop.
 #
 #   scripts/popup-check.sh      (after scripts/build.sh)
 #
