@@ -14,7 +14,8 @@
 # Faults, one after the other, each kept on until the agent's requests have
 # met it: answers delayed past the agent's time-outs, resultCode 500, HTTP
 # status 500, malformed JSON, chunked answers, answers without a
-# Content-Length, every token expired, and a restart of the server (which
+# Content-Length, every token expired (again after each renewal, until a
+# heartbeat has met an expired token), and a restart of the server (which
 # forgets its tokens). After each, the fault is cleared and the agent must be
 # back: a heartbeat that arrived after the fault ended was answered cleanly
 # (the server's GET /admin/activity). A user logs in again when the agent has
@@ -28,11 +29,12 @@
 # and growth, and exits 1 when a program died (or was replaced), an event
 # did not recover, or the stage could not be set up.
 #
-# Results are kept in build/soak/ (the last run): samples.csv, events.csv,
-# summary.txt, the probe's and /proc's raw samples, the server's log and both
-# programs' logs. PAVO_SOAK_EVENTS="NAME..." limits the events to those named
-# (delay notice result-500 http-500 malformed-json chunked no-content-length
-# expired-tokens server-restart).
+# Results are kept in build/soak/ (the last run; PAVO_SOAK_RESULTS=FOLDER
+# to choose another): samples.csv, events.csv, summary.txt, the probe's and
+# /proc's raw samples, the server's log and both programs' logs.
+# PAVO_SOAK_EVENTS="NAME..." limits the events to those named (delay notice
+# result-500 http-500 malformed-json chunked no-content-length expired-tokens
+# server-restart).
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
 minutes=${1:-}
@@ -60,7 +62,7 @@ command -v xdotool >/dev/null || {
 # shellcheck source=tests/e2e/e2e-lib.sh
 . "$root/tests/e2e/e2e-lib.sh"
 
-results=$PAVO_BUILD_DIR/soak
+results=${PAVO_SOAK_RESULTS:-$PAVO_BUILD_DIR/soak}
 rm -rf "$results"
 mkdir -p "$results"
 events=$results/events.csv
@@ -166,7 +168,7 @@ recover_after() { # seconds sequence
 # One fault: switched on, kept until the agent's session requests have met
 # it (at most 150 s), cleared; then the agent must recover.
 run_fault() { # name json|expire|restart
-    local name=$1 how=$2 t0=$SECONDS before hit= end detail
+    local name=$1 how=$2 t0=$SECONDS before renewals hit= end detail
     if [ "$how" = restart ]; then
         local port=$server_port
         server_stop
@@ -175,7 +177,8 @@ run_fault() { # name json|expire|restart
         admin /admin/fault "{\"tokenLifetimeSeconds\": $token_lifetime}"
         before=0
     elif [ "$how" = expire ]; then
-        before=$(session_requests requests)
+        before=$(activity /agent/health-check requests)
+        renewals=$(activity /agent/token requests)
         admin /admin/fault '{"expireTokens": true}' || { event "$name" failed 0 "the server refused the fault"; return; }
     else
         before=$(session_requests spoiled)
@@ -185,7 +188,16 @@ run_fault() { # name json|expire|restart
     while [ $SECONDS -lt $end ]; do
         # A session already lost (the login page) has met the fault too.
         ui_find "로그인" >/dev/null && hit=1 && break
-        if [ "$how" = restart ] || [ "$how" = expire ]; then
+        if [ "$how" = expire ]; then
+            # A renewal hands out a new, valid token (the server still renews
+            # an expired one): expire that too, until a heartbeat meets one.
+            if [ "$(activity /agent/token requests)" -gt "$renewals" ]; then
+                renewals=$(activity /agent/token requests)
+                admin /admin/fault '{"expireTokens": true}'
+            fi
+            [ "$(activity /agent/health-check requests)" -gt "$before" ] &&
+                [ "$(activity /agent/health-check lastResultCode)" = 406 ] && hit=1 && break
+        elif [ "$how" = restart ]; then
             [ "$(session_requests requests)" -gt "$before" ] && hit=1 && break
         else
             [ "$(session_requests spoiled)" -gt "$before" ] && hit=1 && break
