@@ -2,17 +2,18 @@
 # Runs every benchmark once and prints one table of the figures with their
 # goals: memory (bench-memory.sh), service start to agent identified
 # (bench-service-start.sh), idle CPU (bench-idle.sh), the product check
-# (bench-check.sh), the download (bench-http.sh), and the start-up of a
-# minimal dialog program (tools/minimal-win32), the baseline for the agent's
-# start-up. Figures that need the agent's windows are listed as not measured.
-# Each benchmark's full output is kept in the folder printed at the end.
-# Build first.
+# (bench-check.sh), the download (bench-http.sh), the start-up of a minimal
+# dialog program (tools/minimal-win32), the logged-in agent's idle CPU and
+# memory (bench-agent.sh) and the agent's start-up against a dialog program
+# (bench-startup.sh). Each benchmark's full output is kept in the folder
+# printed at the end. Build first.
 #
-#   scripts/bench-all.sh [IDLE_MINUTES [HTTP_MB]]     (defaults 10 and 200)
+#   scripts/bench-all.sh [IDLE_MINUTES [HTTP_MB [STARTUP_ROUNDS]]]     (defaults 10, 200 and 7)
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 idle_minutes=${1:-10}
 http_mb=${2:-200}
+startup_rounds=${3:-7}
 out=$(mktemp -d "${TMPDIR:-/tmp}/pavo-bench-all.XXXXXX")
 
 run() {  # name command...
@@ -45,6 +46,8 @@ dialog_ms() (
     done | bench_median | sed 's/^/RESULT dialog-start-ms /'
 )
 run dialog dialog_ms
+run agent bash "$root/scripts/bench-agent.sh" "$idle_minutes"
+run startup bash "$root/scripts/bench-startup.sh" "$startup_rounds"
 
 status() { [ "$(cat "$out/$1.rc")" = ok ] && echo "" || echo " (benchmark failed, see $out/$1.txt)"; }
 row() { printf "  %-48s %14s  %-22s%s\n" "$1" "$2" "$3" "$4"; }
@@ -66,7 +69,17 @@ row "product check, 50 products (ms, median)" "${check_ms:-?}" "" "$(status chec
 row "download $http_mb MB: HttpClient/bare WinHTTP" "${ratio_bare:-?}" ">= 0.9" "$(status http)"
 row "download $http_mb MB: HttpClient/curl" "${ratio_curl:-?}" "" ""
 row "minimal dialog program start-up (ms)" "$(result dialog dialog-start-ms)" "baseline" "$(status dialog)"
-row "agent idle CPU, logged in" "not measured yet" "< 0.1" " needs the agent's windows"
-row "agent private memory minus minimal (MB)" "not measured yet" "< 20" " needs the agent's windows"
-row "agent start-up / minimal dialog start-up" "not measured yet" "" " needs the agent's windows"
+startup_ratio=$(sed -n 's/^ratio \([0-9.]*\).*/\1/p' "$out/startup.txt")
+startup_agent=$(sed -n 's/^agent  median \([0-9.]*\) s.*/\1/p' "$out/startup.txt")
+startup_dialog=$(sed -n 's/^dialog median \([0-9.]*\) s.*/\1/p' "$out/startup.txt")
+row "agent idle CPU over $idle_minutes min, logged in (%)" "$(result agent agent-idle-cpu-percent)" "< 0.1" "$(status agent)"
+row "  minimal dialog program, same period (%)" "$(result agent agent-minimal-idle-cpu-percent)" "" ""
+row "  wineserver, same period (%)" "$(result agent agent-idle-cpu-wineserver-percent)" "" ""
+row "  heartbeats in the period" "$(result agent agent-idle-heartbeats)" "" ""
+row "agent private memory minus minimal (MB)" "$(result agent memory-agent-minus-minimal-mb)" "< 20" "$(status agent)"
+row "  agent / minimal dialog, private dirty (MB)" \
+    "$(result agent memory-agent-private-dirty-mb) / $(result agent memory-agent-minimal-private-dirty-mb)" "" ""
+row "  agent threads" "$(result agent memory-agent-threads)" "" ""
+row "agent start-up / dialog program start-up" "${startup_ratio:-?}" "<= 1.5" "$(status startup)"
+row "  agent / dialog program, median (s)" "${startup_agent:-?} / ${startup_dialog:-?}" "" ""
 echo "full outputs: $out"

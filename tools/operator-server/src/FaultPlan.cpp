@@ -2,6 +2,12 @@
 
 namespace PavoOperator {
 
+bool Fault::Spoils() const
+{
+    return delayMs > 0 || resultCode || malformedJson || omitContentLength || chunked || !contentType.empty() ||
+           !omitMember.empty() || httpStatus != 0;
+}
+
 bool FaultPlan::Parse(const Json::Value& value, Fault* fault)
 {
     if (!value.isObject()) return false;
@@ -9,9 +15,12 @@ bool FaultPlan::Parse(const Json::Value& value, Fault* fault)
     const Json::Value code = value.get("resultCode", Json::Value());
     const Json::Value contentType = value.get("contentType", "");
     const Json::Value omitMember = value.get("omitMember", "");
+    const Json::Value status = value.get("httpStatus", 0);
     if (!delay.isIntegral() || !(code.isNull() || code.isIntegral()) || !contentType.isString() ||
-        !omitMember.isString())
+        !omitMember.isString() || !status.isIntegral())
         return false;
+    // 0 leaves the status alone; anything else must be an HTTP status.
+    if (status.asInt() != 0 && (status.asInt() < 100 || status.asInt() > 599)) return false;
     for (const char* flag : {"malformedJson", "omitContentLength", "chunked"})
         if (!value.get(flag, false).isBool()) return false;
     fault->delayMs = delay.asInt();
@@ -21,6 +30,7 @@ bool FaultPlan::Parse(const Json::Value& value, Fault* fault)
     fault->chunked = value.get("chunked", false).asBool();
     fault->contentType = contentType.asString();
     fault->omitMember = omitMember.asString();
+    fault->httpStatus = status.asInt();
     return true;
 }
 

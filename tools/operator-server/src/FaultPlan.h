@@ -18,6 +18,10 @@ struct Fault {
     bool chunked = false;            // Transfer-Encoding: chunked
     std::string contentType;         // replaces the Content-Type header when not empty
     std::string omitMember;          // this member of "resultList" is left out when not empty
+    int httpStatus = 0;              // replaces the HTTP status (200) when not 0; the body stays
+
+    // True when any of the above changes the answer.
+    bool Spoils() const;
 };
 
 // Faults by request path; "*" applies to every path without its own entry.
@@ -26,7 +30,7 @@ class FaultPlan {
 public:
     // {"PATH": {"delayMs": 1500, "resultCode": 500, "malformedJson": true,
     //           "omitContentLength": true, "chunked": true, "contentType": "...",
-    //           "omitMember": "tokenExpTime"}}
+    //           "omitMember": "tokenExpTime", "httpStatus": 500}}
     // False, with the plan unchanged, when a member has the wrong type.
     bool Load(const Json::Value& faults);
     // One entry: the fault object with a "path" member.

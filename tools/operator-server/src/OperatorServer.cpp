@@ -207,13 +207,16 @@ void OperatorServer::Record(const httplib::Request& request)
 void OperatorServer::Answer(const httplib::Request& request, httplib::Response& response, const std::string& faultKey,
                             Json::Value answer)
 {
+    const uint64_t sequence = activity_.Begin();
     const Fault fault = faults_.For(faultKey);
     Delay(fault);
     if (fault.resultCode) answer["resultCode"] = *fault.resultCode;
     if (!fault.omitMember.empty() && answer["resultList"].isObject()) answer["resultList"].removeMember(fault.omitMember);
     const std::string text = fault.malformedJson ? std::string(kMalformedJson) : ToJsonText(answer);
+    if (fault.httpStatus != 0) response.status = fault.httpStatus;
     SendText(response, fault, text, fault.contentType.empty() ? kJsonType : fault.contentType);
-    (void)request;
+    activity_.Record(request.path, sequence, fault.malformedJson ? 0 : answer.get("resultCode", 0).asInt(),
+                     fault.Spoils(), Now());
 }
 
 void OperatorServer::HandleDownload(const httplib::Request& request, httplib::Response& response)
@@ -222,6 +225,7 @@ void OperatorServer::HandleDownload(const httplib::Request& request, httplib::Re
     const std::string name = request.matches[1];
     const Fault fault = faults_.For("/download");
     Delay(fault);
+    if (fault.httpStatus != 0) response.status = fault.httpStatus;
     const fs::path path = fs::path(installerFolder_) / name;
     std::error_code error;
     if (name.find('/') != std::string::npos || name.empty() || name[0] == '.' || !fs::is_regular_file(path, error)) {
@@ -308,6 +312,7 @@ void OperatorServer::Route()
         Record(q);
         const Fault fault = faults_.For(q.path);
         Delay(fault);
+        if (fault.httpStatus != 0) r.status = fault.httpStatus;
         SendText(r, fault, "<!DOCTYPE html><html><body><p>Remote assistance</p></body></html>\n",
                  fault.contentType.empty() ? "text/html; charset=UTF-8" : fault.contentType);
     });
@@ -331,6 +336,9 @@ void OperatorServer::Route()
         }
         state_->SetNotice(notice);
         r.set_content("{\"ok\":true}", kJsonType);
+    });
+    s.Get("/admin/activity", [this](const httplib::Request&, httplib::Response& r) {
+        r.set_content(ToJsonText(activity_.ToJson()), kJsonType);
     });
     s.Get("/admin/last-request", [this](const httplib::Request&, httplib::Response& r) {
         std::lock_guard<std::mutex> guard(recordLock_);

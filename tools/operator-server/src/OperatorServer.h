@@ -7,6 +7,7 @@
 
 #include <json/json.h>
 
+#include "ActivityLog.h"
 #include "FaultPlan.h"
 #include "OperatorState.h"
 
@@ -58,6 +59,7 @@ private:
     std::string installerFolder_;
     std::unique_ptr<OperatorState> state_;
     FaultPlan faults_;
+    ActivityLog activity_;
     std::mutex recordLock_;
     Json::Value lastRequest_;
     std::unique_ptr<httplib::Server> server_;

@@ -136,9 +136,18 @@ TEST_F(OperatorServerTest, FaultsSpoilAnswersOnTheirPathOnly)
     EXPECT_EQ(result->get_header_value("Transfer-Encoding"), "chunked");
     EXPECT_EQ(Body(result)["resultCode"].asInt(), 406);
 
-    const auto rejected = client_->Post("/admin/fault", R"({"path": "/x", "delayMs": "long"})", "application/json");
-    ASSERT_TRUE(rejected);
-    EXPECT_EQ(rejected->status, 400);
+    SetFault(R"({"path": "/agent/health-check", "httpStatus": 500})");
+    result = Post("/agent/health-check", {{"token", "x", "", ""}});
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->status, 500);
+    EXPECT_EQ(Body(result)["resultCode"].asInt(), 406);
+
+    for (const char* malformed : {R"({"path": "/x", "delayMs": "long"})", R"({"path": "/x", "httpStatus": 42})",
+                                  R"({"path": "/x", "httpStatus": "500"})"}) {
+        const auto rejected = client_->Post("/admin/fault", malformed, "application/json");
+        ASSERT_TRUE(rejected);
+        EXPECT_EQ(rejected->status, 400) << malformed;
+    }
 
     ASSERT_TRUE(client_->Post("/admin/reset", "", "application/json"));
     EXPECT_EQ(Body(Post("/agent/token", {{"token", "x", "", ""}, {"password", "y", "", ""}}))["resultCode"].asInt(),
@@ -170,4 +179,43 @@ TEST_F(OperatorServerTest, DownloadsCarryTheFileAndItsLength)
 
     EXPECT_EQ(client_->Get("/download/missing.exe")->status, 404);
     EXPECT_EQ(client_->Get("/download/..%2Fdata.json")->status, 404);
+}
+
+// A script tells that the agent is back after a fault from the first clean
+// answer whose sequence number is later than the fault's end.
+TEST_F(OperatorServerTest, ActivityTellsCleanAnswersFromSpoiledOnes)
+{
+    const std::string token = Login();
+    const auto heartbeat = [&] {
+        return Post("/agent/health-check", {{"token", token, "", ""}, {"agentStatus", "true", "", ""}});
+    };
+    ASSERT_TRUE(heartbeat());
+    Json::Value activity = Body(client_->Get("/admin/activity"));
+    const uint64_t firstClean = activity["paths"]["/agent/health-check"]["lastCleanSequence"].asUInt64();
+    EXPECT_EQ(activity["sequence"].asUInt64(), 2u);
+    EXPECT_EQ(firstClean, 2u);
+    EXPECT_EQ(activity["paths"]["/agent/login"]["clean"].asUInt64(), 1u);
+
+    for (const char* fault : {R"({"path": "*", "malformedJson": true})", R"({"path": "*", "chunked": true})",
+                              R"({"path": "*", "resultCode": 500})"}) {
+        SetFault(fault);
+        ASSERT_TRUE(heartbeat());
+    }
+    ASSERT_TRUE(client_->Post("/admin/reset", "", "application/json"));
+    SetFault(R"({"expireTokens": true})");
+    ASSERT_TRUE(heartbeat());  // unspoiled, but the token is no longer valid
+    activity = Body(client_->Get("/admin/activity"));
+    const Json::Value& path = activity["paths"]["/agent/health-check"];
+    EXPECT_EQ(path["requests"].asUInt64(), 5u);
+    EXPECT_EQ(path["spoiled"].asUInt64(), 3u);
+    EXPECT_EQ(path["clean"].asUInt64(), 1u);
+    EXPECT_EQ(path["lastResultCode"].asInt(), 406);
+    EXPECT_EQ(path["lastCleanSequence"].asUInt64(), firstClean);
+
+    const uint64_t faultEnded = activity["sequence"].asUInt64();
+    const std::string again = Login();
+    ASSERT_TRUE(Post("/agent/health-check", {{"token", again, "", ""}, {"agentStatus", "true", "", ""}}));
+    activity = Body(client_->Get("/admin/activity"));
+    EXPECT_GT(activity["paths"]["/agent/health-check"]["lastCleanSequence"].asUInt64(), faultEnded);
+    EXPECT_FALSE(activity["paths"]["/agent/health-check"]["lastCleanTime"].asString().empty());
 }
