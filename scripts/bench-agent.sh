@@ -121,30 +121,10 @@ for program in $agent $base; do
 done
 value() { sed -n "s/^$2=//p" "$work/$1.breakdown" | head -n 1; }
 mb() { awk -v k="$1" 'BEGIN { printf "%.1f", k / 1024 }'; }
-row() { # label key
-    local s b
-    s=$(value $agent "$2")
-    b=$(value $base "$2")
-    printf "  %-34s %9s %9s %9s\n" "$1" "$(mb "${s:-0}")" "$(mb "${b:-0}")" "$(mb $((${s:-0} - ${b:-0})))"
-}
 echo
 echo "memory of the logged-in agent after the idle period (MB; agent, minimal dialog program, difference)"
 printf "  %-34s %9s %9s %9s\n" "" agent minimal diff
-row "private dirty (smaps_rollup)" smaps_private_dirty_kb
-row "private pages (pagemap), of which:" pagemap_private_kb
-row "  thread stacks (live threads)" stacks_kb
-row "  stack of an ended thread" ended_thread_stack_kb
-row "  Wine's kernel stacks (1 MB each)" wine_kernel_stacks_kb
-row "  TEBs" tebs_kb
-row "  process heap" process_heap_kb
-row "  other Windows allocations" windows_other_private_kb
-row "  Windows mapped views" windows_mapped_kb
-row "  program image: code and data" program_image_code_data_kb
-row "  program image: debug sections" program_image_debug_kb
-row "  system DLL images" system_images_kb
-row "  Wine's Linux side: malloc heap" wine_unix_malloc_kb
-row "  Wine's Linux side: libraries" wine_unix_libraries_kb
-row "  Wine's Linux side: other" wine_unix_other_kb
+bench_breakdown_rows "$work" $agent $base
 for p in $agent $base; do
     echo "  $p: $(value $p threads) threads; stack reservations (KB): $(value $p stack_reserve_kb);" \
         "private per stack (KB): $(value $p stack_private_kb)"

@@ -162,3 +162,33 @@ bench_median() {
 bench_winpath() {
     echo "Z:$(echo "$1" | tr / '\\')"
 }
+
+# The rows of two memory breakdowns (scripts/memory-breakdown.py, written to
+# DIR/PROGRAM.breakdown) side by side in MB: PROGRAM, BASE and the difference.
+bench_breakdown_rows() {  # dir program base
+    local dir=$1 program=$2 base=$3 label key s b
+    while IFS='|' read -r label key; do
+        s=$(sed -n "s/^$key=//p" "$dir/$program.breakdown" | head -n 1)
+        b=$(sed -n "s/^$key=//p" "$dir/$base.breakdown" | head -n 1)
+        s=${s:-0} b=${b:-0}
+        printf "  %-34s %9s %9s %9s\n" "$label" "$(awk -v k="$s" 'BEGIN { printf "%.1f", k / 1024 }')" \
+            "$(awk -v k="$b" 'BEGIN { printf "%.1f", k / 1024 }')" \
+            "$(awk -v k="$((s - b))" 'BEGIN { printf "%.1f", k / 1024 }')"
+    done <<'ROWS'
+private dirty (smaps_rollup)|smaps_private_dirty_kb
+private pages (pagemap), of which:|pagemap_private_kb
+  thread stacks (live threads)|stacks_kb
+  stack of an ended thread|ended_thread_stack_kb
+  Wine's kernel stacks (1 MB each)|wine_kernel_stacks_kb
+  TEBs|tebs_kb
+  process heap|process_heap_kb
+  other Windows allocations|windows_other_private_kb
+  Windows mapped views|windows_mapped_kb
+  program image: code and data|program_image_code_data_kb
+  program image: debug sections|program_image_debug_kb
+  system DLL images|system_images_kb
+  Wine's Linux side: malloc heap|wine_unix_malloc_kb
+  Wine's Linux side: libraries|wine_unix_libraries_kb
+  Wine's Linux side: other|wine_unix_other_kb
+ROWS
+}

@@ -94,16 +94,6 @@ e2e_fail() {
     e2e_dump
     exit 1
 }
-e2e_dump() {
-    {
-        echo "--- visible windows ---"
-        [ -n "$prefix_made" ] && ui_windows | awk -F'\t' '$3 == 1'
-        echo "--- operator server log (last lines) ---"
-        tail -n 20 "$work/server.log" 2>/dev/null
-        echo "--- agent and service logs (last lines) ---"
-        tail -n 20 "$INSTALL_DIR"/Log/*.log 2>/dev/null
-    } >&2
-}
 
 elapsed() { echo $((SECONDS - started)); }
 # One line of events.csv, echoed.

@@ -36,9 +36,8 @@ NamedPipeServer::~NamedPipeServer()
     }
 }
 
-bool NamedPipeServer::Create(const std::wstring& pipeName, IPipeDelegate* delegate)
+bool NamedPipeServer::Prepare(const std::wstring& pipeName, IPipeDelegate* delegate)
 {
-    ScopedLock lock(&closeLock_);
     Close();
     if (!connectEvent_) connectEvent_.Reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
     if (!connectEvent_) {
@@ -47,6 +46,13 @@ bool NamedPipeServer::Create(const std::wstring& pipeName, IPipeDelegate* delega
     }
     delegate_ = delegate;
     pipeName_ = pipeName;
+    return true;
+}
+
+bool NamedPipeServer::Create(const std::wstring& pipeName, IPipeDelegate* delegate)
+{
+    ScopedLock lock(&closeLock_);
+    if (!Prepare(pipeName, delegate)) return false;
     try {
         serveThread_ = std::thread([this]() noexcept {
             try {
@@ -65,14 +71,7 @@ bool NamedPipeServer::Create(const std::wstring& pipeName, IPipeDelegate* delega
 bool NamedPipeServer::Open(const std::wstring& pipeName, IPipeDelegate* delegate)
 {
     ScopedLock lock(&closeLock_);
-    Close();
-    if (!connectEvent_) connectEvent_.Reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
-    if (!connectEvent_) {
-        OutputDebugMessage(L"ERROR Accept() : %d", static_cast<int>(::GetLastError()));
-        return false;
-    }
-    delegate_ = delegate;
-    pipeName_ = pipeName;
+    if (!Prepare(pipeName, delegate)) return false;
     servingThreadId_ = std::this_thread::get_id();
     BeginServing();
     return true;

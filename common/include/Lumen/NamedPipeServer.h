@@ -61,6 +61,9 @@ public:
 private:
     // The body of the server's own thread.
     void Serve();
+    // Closes what was open and readies the connect event, name and delegate
+    // (under closeLock_); false when the event cannot be made.
+    bool Prepare(const std::wstring& pipeName, IPipeDelegate* delegate);
     // Serving thread: prepares the instances' security and offers the first one.
     void BeginServing();
     // Serving thread: offers instances until one waits for its client (or no
