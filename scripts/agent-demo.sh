@@ -5,7 +5,7 @@
 # the reboot question, install all, wait for the server's notice. Screenshots
 # of the whole screen go to build/screenshots/real-*.png. Not part of the tests.
 #
-#   scripts/agent-demo.sh            (needs: xdotool x11-apps imagemagick)
+#   scripts/agent-demo.sh            (needs: xdotool x11-utils imagemagick)
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${PAVO_BUILD_DIR:-$root/build}
@@ -37,12 +37,13 @@ cp -r "$build/dist" "$work/agent"
 wine explorer /desktop=pavo,1024x768 "$work/agent/PavoAgent.exe" LANCH_SERVICE >/dev/null 2>&1 &
 pids+=($!)
 
-shot() { xwd -root -silent | convert xwd:- "$shots/real-$1.png"; }
+# import, not xwd: see ui_shot in ui-drive.sh.
+shot() { import -window root "$shots/real-$1.png"; }
 
 # The main window's top-left corner on the screen: the first pixel that is
 # not the desktop's along a row and a column through the window.
 origin() {
-    xwd -root -silent | convert xwd:- -depth 8 rgb:- | python3 -c '
+    import -window root -depth 8 rgb:- | python3 -c '
 import sys
 data = sys.stdin.buffer.read(); w = 1024
 px = lambda x, y: data[(y * w + x) * 3:(y * w + x) * 3 + 3]

@@ -273,6 +273,9 @@ else
         # The server's notice comes with the first heartbeat, about ten seconds
         # after the login, in its own window over the main one.
         if ui_wait_for "공지사항" 40 >/dev/null; then
+            # Without an HTML engine in the prefix the body turns to plain
+            # text once the view has waited 3 s for its document.
+            sleep 4
             shot notice
             ui_click "확인" 10 || return 1
             ui_wait_gone "공지사항" 20 || return 1

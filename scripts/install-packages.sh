@@ -27,7 +27,7 @@ packages=(
     g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
     wine wine64 xvfb xauth x11-utils wixl msitools
     # Driving and photographing the windows: the demo and the end-to-end tests.
-    xdotool x11-apps python3 locales
+    xdotool python3 locales
     libcpp-httplib-dev libjsoncpp-dev libssl-dev libgtest-dev openssl curl
     # The skin: SVG rendering, strips and animation, the archive, the shipped fonts.
     librsvg2-bin imagemagick zip fonts-nanum

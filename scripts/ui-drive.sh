@@ -115,15 +115,18 @@ ui_type_into_field() {
 
 # The whole screen as PNG $1, once it has stopped changing (a window that has
 # just appeared may not have painted yet); after 5 s it is taken as it is.
+# Read with import, not xwd: xwd converts each window through its own
+# colormap, and with the colormaps Wine gives its windows it shows a window
+# lying wholly inside another as black.
 ui_shot() {
     local previous= current end=$((SECONDS + 5))
     while [ $SECONDS -lt $end ]; do
-        current=$(xwd -root -silent | md5sum)
+        current=$(import -window root rgb:- 2>/dev/null | md5sum)
         [ "$current" = "$previous" ] && break
         previous=$current
         sleep 0.3
     done
-    xwd -root -silent | convert xwd:- "$1" 2>/dev/null || echo "ui: screenshot $1 failed" >&2
+    import -window root "$1" 2>/dev/null || echo "ui: screenshot $1 failed" >&2
 }
 
 # Sets UI_ORIGIN_X/Y: where the Wine desktop's top-left corner is on the X
