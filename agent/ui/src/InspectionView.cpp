@@ -121,7 +121,11 @@ void InspectionView::FillList(const std::vector<PRODUCT_INFO>& products)
         [this]() -> std::shared_ptr<ProductItemView> {
             auto row = std::make_shared<ProductItemView>();
             row->SetHandler(this);
-            if (!row->Create(IDD_PRODUCT_ITEM_VIEW, nullptr)) return nullptr;
+            // Top-level, owned by the main window: a row is never an
+            // application window of its own (a shell that lists every
+            // unowned top-level window would give it a taskbar button), and
+            // a pooled row goes with the main window.
+            if (!row->Create(IDD_PRODUCT_ITEM_VIEW, GetHwnd())) return nullptr;
             return row;
         });
     const auto& rows = pool_.Rows();

@@ -560,6 +560,63 @@ TEST_F(AgentWindowsTest, TrayIconIsAddedAgainWhenTheShellRestarts)
     EXPECT_TRUE(::Shell_NotifyIconW(NIM_DELETE, &data)) << "added again";
 }
 
+// A shell tray window that is not ready: it refuses every icon while
+// `refusing` is set. Shell_NotifyIconW sends to the first window of the
+// tray's class, which this one is while it exists (topmost, created last).
+struct RefusingTray {
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        if (message != WM_COPYDATA) return ::DefWindowProcW(hwnd, message, wParam, lParam);
+        const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+        if (data != nullptr && data->dwData == NIM_ADD) ++adds;
+        return FALSE;
+    }
+    RefusingTray()
+    {
+        WNDCLASSW windowClass = {};
+        windowClass.lpfnWndProc = Proc;
+        windowClass.hInstance = ::GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = L"Shell_TrayWnd";
+        ::RegisterClassW(&windowClass);
+        hwnd = ::CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"Shell_TrayWnd", L"", WS_POPUP, 0, 0, 1, 1,
+                                 nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+    }
+    ~RefusingTray() { Close(); }
+    void Close()
+    {
+        if (hwnd != nullptr) ::DestroyWindow(hwnd);
+        hwnd = nullptr;
+    }
+    static int adds;
+    HWND hwnd = nullptr;
+};
+int RefusingTray::adds = 0;
+
+TEST_F(AgentWindowsTest, TrayIconIsRetriedEverySecondUntilTheShellTakesIt)
+{
+    ASSERT_TRUE(PumpUntil([&] { return dialog_->IsTrayIconPresent(); }, 10000));
+    NOTIFYICONDATAW data = {};
+    data.cbSize = sizeof(data);
+    data.hWnd = hwnd_;
+    data.uID = TrayIcon::kIconId;
+    ASSERT_TRUE(::Shell_NotifyIconW(NIM_DELETE, &data));
+
+    RefusingTray tray;
+    ASSERT_EQ(::FindWindowW(L"Shell_TrayWnd", nullptr), tray.hwnd) << "the refusing tray is found first";
+    RefusingTray::adds = 0;
+    // The shell (re)starts but does not take the icon yet.
+    ::SendMessageW(hwnd_, ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    EXPECT_FALSE(dialog_->IsTrayIconPresent());
+    EXPECT_EQ(RefusingTray::adds, 1);
+    ASSERT_TRUE(PumpUntil([&] { return RefusingTray::adds >= 3; }, 10000)) << "retried while refused";
+    EXPECT_FALSE(dialog_->IsTrayIconPresent());
+
+    // The real tray takes the next try.
+    tray.Close();
+    ASSERT_TRUE(PumpUntil([&] { return dialog_->IsTrayIconPresent(); }, 5000));
+    EXPECT_TRUE(::Shell_NotifyIconW(NIM_DELETE, &data)) << "the icon is in the real tray";
+}
+
 TEST_F(AgentWindowsTest, AboutBoxIsCentredOnTheMainWindowAndClosesOnAClick)
 {
     ::ShowWindow(hwnd_, SW_SHOW);
