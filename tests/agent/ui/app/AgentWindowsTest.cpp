@@ -471,13 +471,25 @@ TEST_F(AgentWindowsTest, TrayMenuFollowsPageNoticeAndMode)
     EXPECT_EQ(itemState(menu, ID_TRAY_NOTICE), 0);
     ::DestroyMenu(menu);
 
-    // The menu as the tray opens it.
-    RunWhen([] { return ::FindWindowW(L"#32768", nullptr) != nullptr; }, [&] {
+    // The menu as the tray opens it, at the pointer near the screen's corner.
+    auto shownMenu = [] {
+        const HWND menuWindow = ::FindWindowW(L"#32768", nullptr);
+        return menuWindow != nullptr && ::IsWindowVisible(menuWindow) ? menuWindow : nullptr;
+    };
+    auto items = std::make_shared<int>(-1);
+    RunWhen([shownMenu] { return shownMenu() != nullptr; }, [shownMenu, items] {
+        const auto shown = reinterpret_cast<HMENU>(::SendMessageW(shownMenu(), MN_GETHMENU, 0, 0));
+        *items = ::GetMenuItemCount(shown);
         SaveScreen(L"10-tray-menu");
         ::EndMenu();
     });
+    ::SetCursorPos(::GetSystemMetrics(SM_CXSCREEN) - 24, ::GetSystemMetrics(SM_CYSCREEN) - 12);
     ::PostMessageW(hwnd_, PavoAgentDlg::WM_AGENT_TRAY_NOTIFY, 1, WM_RBUTTONUP);
-    EXPECT_TRUE(PumpUntil([] { return ::FindWindowW(L"#32768", nullptr) == nullptr; }));
+    ASSERT_TRUE(PumpUntil([&] { return *items >= 0; })) << "the tray menu opened";
+    menu = dialog_->BuildTrayMenu();
+    EXPECT_EQ(*items, ::GetMenuItemCount(::GetSubMenu(menu, 0)));
+    ::DestroyMenu(menu);
+    EXPECT_TRUE(PumpUntil([&] { return shownMenu() == nullptr; }));
 }
 
 TEST_F(AgentWindowsTest, AcceleratorsSwitchModesAndStoreTheDemonstrationNotice)
