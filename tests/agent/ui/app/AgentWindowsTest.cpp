@@ -132,6 +132,15 @@ protected:
     }
 
     HWND Item(HWND page, int id) const { return ::GetDlgItem(page, id); }
+    // Names the dialog's tray icon to the shell.
+    NOTIFYICONDATAW TrayIconData() const
+    {
+        NOTIFYICONDATAW data = {};
+        data.cbSize = sizeof(data);
+        data.hWnd = hwnd_;
+        data.uID = TrayIcon::kIconId;
+        return data;
+    }
     HWND IdEdit() const { return InnerEdit(Item(login_, IDC_EDIT_ID)); }
     HWND PasswordEdit() const { return InnerEdit(Item(login_, IDC_EDIT_PASSWORD)); }
 
@@ -561,10 +570,7 @@ TEST_F(AgentWindowsTest, TrayIconIsAddedAgainWhenTheShellRestarts)
 {
     // Wine keeps a tray window even without a desktop shell.
     ASSERT_TRUE(PumpUntil([&] { return dialog_->IsTrayIconPresent(); }, 10000));
-    NOTIFYICONDATAW data = {};
-    data.cbSize = sizeof(data);
-    data.hWnd = hwnd_;
-    data.uID = TrayIcon::kIconId;
+    NOTIFYICONDATAW data = TrayIconData();
     ASSERT_TRUE(::Shell_NotifyIconW(NIM_DELETE, &data)) << "the icon was there";
     const UINT taskbarCreated = ::RegisterWindowMessageW(L"TaskbarCreated");
     EXPECT_EQ(::SendMessageW(hwnd_, taskbarCreated, 0, 0), 1);
@@ -607,10 +613,7 @@ int RefusingTray::adds = 0;
 TEST_F(AgentWindowsTest, TrayIconIsRetriedEverySecondUntilTheShellTakesIt)
 {
     ASSERT_TRUE(PumpUntil([&] { return dialog_->IsTrayIconPresent(); }, 10000));
-    NOTIFYICONDATAW data = {};
-    data.cbSize = sizeof(data);
-    data.hWnd = hwnd_;
-    data.uID = TrayIcon::kIconId;
+    NOTIFYICONDATAW data = TrayIconData();
     ASSERT_TRUE(::Shell_NotifyIconW(NIM_DELETE, &data));
 
     RefusingTray tray;
