@@ -42,8 +42,17 @@ void AppendCodePoint(std::wstring* out, unsigned long cp)
 // Unknown or malformed entities are kept as written.
 void DecodeEntity(const std::wstring& text, size_t* pos, std::wstring* out)
 {
-    const size_t semi = text.find(L';', *pos);
-    if (semi == std::wstring::npos || semi - *pos > 10 || semi == *pos + 1) {
+    // Entities are short: look no further than that for the ';', so that a
+    // page full of bare '&' stays linear.
+    constexpr size_t kLongestEntity = 10;
+    size_t semi = std::wstring::npos;
+    for (size_t k = *pos + 1; k < text.size() && k - *pos <= kLongestEntity; ++k) {
+        if (text[k] == L';') {
+            semi = k;
+            break;
+        }
+    }
+    if (semi == std::wstring::npos || semi == *pos + 1) {
         out->push_back(L'&');
         ++*pos;
         return;
@@ -187,6 +196,7 @@ std::wstring HtmlToText(const std::wstring& html)
 {
     TextSink sink;
     std::wstring linkTarget;  // of the open <a>, written at its end
+    std::wstring lowerHtml;   // made on the first element whose content is skipped
     size_t i = 0;
     while (i < html.size()) {
         if (html[i] != L'<') {
@@ -212,9 +222,10 @@ std::wstring HtmlToText(const std::wstring& html)
         const std::wstring name = Lower(inner.substr(endTag ? 1 : 0, nameEnd - (endTag ? 1 : 0)));
 
         if (!endTag && (name == L"script" || name == L"style" || name == L"head")) {
-            // Their content is never shown; skip to the matching end tag.
-            const std::wstring lower = Lower(html);
-            const size_t end = lower.find(L"</" + name, i);
+            // Their content is never shown; skip to the matching end tag. The
+            // page is lower-cased once, however many such elements it has.
+            if (lowerHtml.empty()) lowerHtml = Lower(html);
+            const size_t end = lowerHtml.find(L"</" + name, i);
             if (end == std::wstring::npos) {
                 i = html.size();
             } else {
