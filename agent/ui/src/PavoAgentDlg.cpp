@@ -7,6 +7,7 @@
 #include "CAboutDlg.h"
 #include "CommandFlow.h"
 #include "ConfigManager.h"
+#include "CrossProcessMessages.h"
 #include "Lumen/LogManager.h"
 #include "MessageViewFlags.h"
 #include "UiText.h"
@@ -64,6 +65,8 @@ BOOL PavoAgentDlg::OnInitDialog()
     UiText::TranslateWindowTexts(*this);
     if (HFONT caption = UiText::CaptionFontInFace(captionFont_.Get(), GetLogFont())) captionFont_.Reset(caption);
     const HWND hwnd = GetHwnd();
+    GetTaskbarManager().SetAcceptsMessage(
+        CrossProcessMessages::Allow(CrossProcessMessages::Target::MainWindow, hwnd));
     if (HMENU system = ::GetSystemMenu(hwnd, FALSE)) {
         wchar_t about[64] = {};
         if (::LoadStringW(::GetModuleHandleW(nullptr), IDS_ABOUTBOX, about, 64) > 0) {

@@ -21,10 +21,10 @@ public:
     static UINT TaskbarButtonCreatedMessage();
 
     void SetWindow(HWND hwnd) { hwnd_ = hwnd; }
-    // On Windows 7 or later: lets "TaskbarButtonCreated" through the
-    // window's message filter (an elevated process does not get it from the
-    // shell otherwise). Keeps and returns whether it is accepted.
-    bool AllowTaskbarButtonMessage();
+    // Whether the window lets "TaskbarButtonCreated" through its message
+    // filter: an elevated process gets it from the shell only then. The
+    // owner of the window's filter says so.
+    void SetAcceptsMessage(bool accepts) { acceptsMessage_ = accepts; }
     bool AcceptsMessage() const { return acceptsMessage_; }
 
     // Handling of "TaskbarButtonCreated": releases the interface and, when

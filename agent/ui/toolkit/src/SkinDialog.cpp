@@ -57,7 +57,6 @@ BOOL SkinDialog::OnInitDialog()
 {
     const BOOL result = NCPaintDialog::OnInitDialog();
     GetTaskbarManager().SetWindow(GetHwnd());
-    if (!GetTaskbarManager().AcceptsMessage()) GetTaskbarManager().AllowTaskbarButtonMessage();
     BindResources();
     RebuildHelperMap();
     ApplyDialogSkin();

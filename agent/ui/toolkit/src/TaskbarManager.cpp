@@ -1,7 +1,5 @@
 #include "TaskbarManager.h"
 
-#include <versionhelpers.h>
-
 namespace Lumen {
 
 namespace {
@@ -9,25 +7,11 @@ namespace {
 // Registered before any dialog exists.
 const UINT g_taskbarButtonCreated = ::RegisterWindowMessageW(L"TaskbarButtonCreated");
 
-using ChangeWindowMessageFilterExFn = BOOL(WINAPI*)(HWND, UINT, DWORD, PCHANGEFILTERSTRUCT);
-
 }  // namespace
 
 UINT TaskbarManager::TaskbarButtonCreatedMessage()
 {
     return g_taskbarButtonCreated;
-}
-
-bool TaskbarManager::AllowTaskbarButtonMessage()
-{
-    if (acceptsMessage_ || hwnd_ == nullptr || !::IsWindows7OrGreater()) return acceptsMessage_;
-    HMODULE user32 = ::GetModuleHandleW(L"USER32.DLL");
-    if (user32 == nullptr) return false;
-    const auto change = reinterpret_cast<ChangeWindowMessageFilterExFn>(
-        reinterpret_cast<void*>(::GetProcAddress(user32, "ChangeWindowMessageFilterEx")));
-    if (change == nullptr) return false;
-    acceptsMessage_ = change(hwnd_, g_taskbarButtonCreated, MSGFLT_ALLOW, nullptr) != FALSE;
-    return acceptsMessage_;
 }
 
 void TaskbarManager::OnTaskbarButtonCreated()

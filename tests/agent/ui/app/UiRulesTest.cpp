@@ -2,9 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <set>
+#include <vector>
+#include <utility>
 
 #include "AgentCmdBase.h"
 #include "CommandFlow.h"
+#include "CrossProcessMessages.h"
+#include "PavoAgentDlg.h"
 #include "LoginRules.h"
 #include "MessageViewFlags.h"
 #include "ProductRowPool.h"
@@ -184,4 +189,49 @@ TEST(ProductRowPoolTest, ReusesRowsAndCreatesOnlyTheMissingOnes)
     EXPECT_STREQ(GroupForProduct(true).textKey, L"설치 완료");
     EXPECT_EQ(GroupForProduct(false).state, 0);
     EXPECT_STREQ(GroupForProduct(false).textKey, L"설치 가능");
+}
+
+namespace {
+
+std::vector<std::pair<HWND, UINT>> g_allowed;
+UINT g_refused = 0;
+
+BOOL WINAPI RecordFilter(HWND hwnd, UINT message, DWORD action, PCHANGEFILTERSTRUCT)
+{
+    if (action != MSGFLT_ALLOW || message == g_refused) {
+        ::SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    g_allowed.emplace_back(hwnd, message);
+    return TRUE;
+}
+
+}  // namespace
+
+// The elevated agent hears the medium-integrity shell only through its
+// windows' message filters. Wine has no such isolation (the filter call
+// always succeeds), so the calls are recorded instead.
+TEST(CrossProcessMessagesTest, EachShellMessageIsAllowedOnTheMainWindow)
+{
+    const HWND main = reinterpret_cast<HWND>(static_cast<INT_PTR>(0x1234));
+    const std::set<UINT> expected = {::RegisterWindowMessageW(L"TaskbarCreated"),
+                                     ::RegisterWindowMessageW(L"TaskbarButtonCreated"),
+                                     PavoAgentDlg::WM_AGENT_TRAY_NOTIFY};
+    g_allowed.clear();
+    g_refused = 0;
+    EXPECT_TRUE(CrossProcessMessages::Allow(CrossProcessMessages::Target::MainWindow, main, RecordFilter));
+    std::set<UINT> allowed;
+    for (const auto& call : g_allowed) {
+        EXPECT_EQ(call.first, main);
+        EXPECT_TRUE(allowed.insert(call.second).second) << "allowed twice: " << call.second;
+    }
+    EXPECT_EQ(allowed, expected);
+    for (const auto& entry : CrossProcessMessages::List()) EXPECT_NE(entry.message, 0u) << entry.name;
+
+    // One refused message is reported; the others are still allowed.
+    g_allowed.clear();
+    g_refused = PavoAgentDlg::WM_AGENT_TRAY_NOTIFY;
+    EXPECT_FALSE(CrossProcessMessages::Allow(CrossProcessMessages::Target::MainWindow, main, RecordFilter));
+    EXPECT_EQ(g_allowed.size(), expected.size() - 1);
+    EXPECT_FALSE(CrossProcessMessages::Allow(CrossProcessMessages::Target::MainWindow, main, nullptr));
 }

@@ -231,13 +231,15 @@ TEST_F(SkinDialogTest, AppliesItsSkinToItselfAndItsControls)
     EXPECT_EQ(monitor.rcWork.bottom - monitor.rcWork.top - 1, info.ptMaxSize.y);
     EXPECT_EQ(info.ptMaxSize.y, info.ptMaxTrackSize.y);
 
-    // A posted "TaskbarButtonCreated" makes the taskbar interface when the
-    // window accepts the message.
+    // A posted "TaskbarButtonCreated" makes the taskbar interface only when
+    // the window accepts the message.
     ::PostMessageW(hwnd, Lumen::TaskbarManager::TaskbarButtonCreatedMessage(), 0, 0);
     Pump(dialog);
-    if (dialog.GetTaskbarManager().AcceptsMessage()) {
-        EXPECT_NE(nullptr, dialog.GetTaskbarManager().Get());
-    }
+    EXPECT_EQ(nullptr, dialog.GetTaskbarManager().Get());
+    dialog.GetTaskbarManager().SetAcceptsMessage(true);
+    ::PostMessageW(hwnd, Lumen::TaskbarManager::TaskbarButtonCreatedMessage(), 0, 0);
+    Pump(dialog);
+    EXPECT_NE(nullptr, dialog.GetTaskbarManager().Get());
 }
 
 TEST_F(SkinDialogTest, CaptionButtonsHoverPressAndActOnlyWhenReleasedOnThem)
