@@ -15,8 +15,9 @@ namespace UiText {
 // table's text for it (the template and skin texts are keys).
 void TranslateWindowTexts(const Lumen::SkinDialog& dialog);
 
-// Opens the remote-assistance address ("REMOTE_ASSIST_URL") with the shell.
-// The result is not checked: the shell reports its own failures.
+// Opens the remote-assistance address ("REMOTE_ASSIST_URL") through the
+// user's desktop shell, un-elevated; a refused address or a missing shell is
+// logged there.
 void OpenRemoteAssistance(const std::wstring& address);
 
 // A caption font like `caption` in the face of `dialogFont`: the system's

@@ -46,9 +46,10 @@ BOOL LoginView::OnInitDialog()
     phone_.SubclassDlgItem(IDC_STATIC_PHONE, hwnd);
     const BOOL result = SkinDialog::OnInitDialog();
     UiText::TranslateWindowTexts(*this);
-    id_.SetHint(GetString(L"아이디"));
-    password_.SetHint(GetString(L"비밀번호"));
-    remoteAssist_.SetUrl(GetString(L"REMOTE_ASSIST_URL"));
+    // The hints are the skin's "hint_text", in the user's language like every
+    // other skin text; the link keeps the skin's "url".
+    id_.SetHint(GetString(id_.Edit().GetHint()));
+    password_.SetHint(GetString(password_.Edit().GetHint()));
 
     id_.SetEditChangeHandler(this);
     password_.SetEditChangeHandler(this);

@@ -1,11 +1,10 @@
 #include "UiText.h"
 
-#include <shellapi.h>
-
 #include <algorithm>
 #include <iterator>
 #include <vector>
 
+#include "DesktopShell.h"
 #include "SkinDialog.h"
 
 namespace UiText {
@@ -53,7 +52,7 @@ HFONT CaptionFontInFace(HFONT caption, const LOGFONTW& dialogFont)
 
 void OpenRemoteAssistance(const std::wstring& address)
 {
-    ::ShellExecuteW(nullptr, L"open", address.c_str(), nullptr, nullptr, SW_SHOW);
+    Lumen::DesktopShell::Open(address);
 }
 
 }  // namespace UiText

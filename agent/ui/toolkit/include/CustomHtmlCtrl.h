@@ -7,15 +7,19 @@
 
 #include "GdiHandles.h"
 #include "HtmlDialog.h"
+#include "HtmlPageChoice.h"
 #include "Window.h"
 
 namespace Lumen {
 
 // A bordered window of the class "CustomHtmlCtrl" showing an HTML page in
-// an HtmlDialog. Where the HTML view cannot be created, the page is shown
+// an HtmlDialog. Where the HTML view cannot show a page, the page is shown
 // as text in a read-only field instead (HtmlToText), so that a notice is
-// always readable. It keeps the style block of its pages, rebuilt after
-// every font or colour change. UI thread only.
+// always readable. Decided for every page (HtmlPageChoice): a view without
+// an HTML engine says so, and then every page is text; a slow view gets a
+// time limit for one page, and the next page tries the view again. It keeps
+// the style block of its pages, rebuilt after every font or colour change.
+// UI thread only.
 class CustomHtmlCtrl : public Window {
 public:
     static constexpr UINT kViewId = 1;
@@ -40,8 +44,11 @@ public:
     void SetBorderColor(COLORREF color);
     COLORREF GetBorderColor() const { return borderColor_; }
 
-    // True while the page is shown as text.
-    bool IsTextFallback() const { return fallback_.IsValid(); }
+    // True while the page is shown as text, and why.
+    bool IsTextFallback() const { return choice_.Current() == HtmlPageChoice::Show::Text; }
+    HtmlPageChoice::Reason TextReason() const { return choice_.TextReason(); }
+    // How long a page may wait for the view's document before it is shown as text.
+    static constexpr UINT kDocumentWaitMs = 3000;
     // The text shown in the fallback field (empty when the HTML view is used).
     std::wstring GetFallbackText() const;
 
@@ -52,6 +59,8 @@ protected:
 private:
     void RebuildStyle();
     void ShowAsText();
+    // Shows the page the way choice_ says.
+    void ApplyChoice();
     void LayoutChildren();
     void UpdateFallbackLook();
 
@@ -66,7 +75,7 @@ private:
     std::wstring textColor_;
     std::wstring bgColor_;
     COLORREF borderColor_;
-    bool viewTried_ = false;
+    HtmlPageChoice choice_;
 };
 
 }  // namespace Lumen

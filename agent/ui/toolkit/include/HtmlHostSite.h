@@ -35,6 +35,10 @@ public:
     std::function<void(const std::wstring& url)> onNavigate;
     // Called when a document finished loading.
     std::function<void()> onDocumentComplete;
+    // Called when the view could not load `url` (NavigateError; the view's
+    // own error page is cancelled). Without an HTML engine the view reports
+    // this for its first, blank page.
+    std::function<void(const std::wstring& url, long status)> onNavigateError;
     // Called for a click on a page element, with the element's id.
     std::function<void(const std::wstring& elementId)> onElementClick;
 

@@ -25,7 +25,7 @@ public:
     void SetVisited(bool visited);
     bool IsOverText() const { return overText_; }
 
-    // Opens the address with the shell ("open", shown normally); the link
+    // Opens the address through the desktop shell (DesktopShell); the link
     // counts as visited when the shell accepts it.
     bool Open();
 

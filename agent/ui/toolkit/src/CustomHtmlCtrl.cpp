@@ -9,7 +9,6 @@ namespace Lumen {
 
 namespace {
 constexpr UINT_PTR kFallbackTimer = 1;
-constexpr UINT kDocumentWaitMs = 3000;  // a view that never gets a document counts as missing
 constexpr UINT kFallbackId = 2;
 }  // namespace
 
@@ -31,8 +30,20 @@ void CustomHtmlCtrl::OnAttached()
     ::SetWindowPos(hwnd, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
     RECT rc;
     ::GetClientRect(hwnd, &rc);
-    viewTried_ = true;
-    if (!view_.CreateView(rc, hwnd, kViewId)) ShowAsText();
+    view_.SetPageWrittenHandler([this]() {
+        ::KillTimer(GetHwnd(), kFallbackTimer);
+        choice_.DocumentReady();
+        ApplyChoice();
+    });
+    view_.SetDocumentFailedHandler([this]() {
+        ::KillTimer(GetHwnd(), kFallbackTimer);
+        choice_.EngineFailed();
+        ApplyChoice();
+    });
+    if (!view_.CreateView(rc, hwnd, kViewId)) {
+        choice_.NewPage(false, false, false);
+        ApplyChoice();
+    }
 }
 
 void CustomHtmlCtrl::RebuildStyle()
@@ -75,15 +86,28 @@ void CustomHtmlCtrl::SetHtml(const std::wstring& html)
 {
     html_ = html;
     if (GetHwnd() == nullptr) return;
-    if (!IsTextFallback() && view_.HasView()) {
-        if (!view_.SetHtml(html)) {
-            ShowAsText();
-        } else if (!view_.IsDocumentReady()) {
-            ::SetTimer(GetHwnd(), kFallbackTimer, kDocumentWaitMs, nullptr);
-        }
+    ::KillTimer(GetHwnd(), kFallbackTimer);
+    const bool ready = view_.HasView() && view_.IsDocumentReady();
+    choice_.NewPage(view_.HasView(), ready, view_.HasDocumentFailed());
+    if (choice_.Current() != HtmlPageChoice::Show::Text && !view_.SetHtml(html)) {
+        choice_.NewPage(false, false, false);
+    }
+    // The time limit belongs to this page only.
+    if (choice_.Current() == HtmlPageChoice::Show::Waiting) {
+        ::SetTimer(GetHwnd(), kFallbackTimer, kDocumentWaitMs, nullptr);
+    }
+    ApplyChoice();
+}
+
+void CustomHtmlCtrl::ApplyChoice()
+{
+    if (GetHwnd() == nullptr) return;
+    if (choice_.Current() == HtmlPageChoice::Show::Text) {
+        ShowAsText();
         return;
     }
-    ShowAsText();
+    if (fallback_) ::ShowWindow(fallback_.Get(), SW_HIDE);
+    if (view_.GetHwnd() != nullptr) ::ShowWindow(view_.GetHwnd(), SW_SHOW);
 }
 
 void CustomHtmlCtrl::ShowAsText()
@@ -104,12 +128,15 @@ void CustomHtmlCtrl::ShowAsText()
                                           ::GetModuleHandleW(nullptr), nullptr));
         UpdateFallbackLook();
     }
-    if (fallback_) ::SetWindowTextW(fallback_.Get(), HtmlToText(html_).c_str());
+    if (fallback_) {
+        ::SetWindowTextW(fallback_.Get(), HtmlToText(html_).c_str());
+        ::ShowWindow(fallback_.Get(), SW_SHOW);
+    }
 }
 
 std::wstring CustomHtmlCtrl::GetFallbackText() const
 {
-    if (!fallback_) return L"";
+    if (!fallback_ || !IsTextFallback()) return L"";
     const int length = ::GetWindowTextLengthW(fallback_.Get());
     std::wstring text(static_cast<size_t>(length) + 1, L'\0');
     text.resize(static_cast<size_t>(::GetWindowTextW(fallback_.Get(), &text[0], length + 1)));
@@ -166,7 +193,10 @@ LRESULT CustomHtmlCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         case WM_TIMER:
             if (wParam == kFallbackTimer) {
                 ::KillTimer(GetHwnd(), kFallbackTimer);
-                if (!view_.IsDocumentReady()) ShowAsText();
+                if (!view_.IsDocumentReady()) {
+                    choice_.TimedOut();
+                    ApplyChoice();
+                }
                 return 0;
             }
             break;

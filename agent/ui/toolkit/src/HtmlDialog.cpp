@@ -3,10 +3,8 @@
 #include <exdisp.h>
 #include <mshtml.h>
 #include <ocidl.h>
-#include <shellapi.h>
 
-#include <cwctype>
-
+#include "DesktopShell.h"
 #include "HtmlHostSite.h"
 #include "Lumen/DebugOutput.h"
 #include "ScopedCom.h"
@@ -15,14 +13,6 @@ namespace Lumen {
 
 namespace {
 constexpr wchar_t kClassName[] = L"LumenHtmlView";
-
-bool StartsWithNoCase(const std::wstring& text, const wchar_t* prefix)
-{
-    for (size_t i = 0; prefix[i] != L'\0'; ++i) {
-        if (i >= text.size() || std::towlower(text[i]) != prefix[i]) return false;
-    }
-    return true;
-}
 }  // namespace
 
 HtmlDialog::HtmlDialog() = default;
@@ -34,14 +24,7 @@ HtmlDialog::~HtmlDialog()
 
 bool HtmlDialog::OpenExternal(const std::wstring& url)
 {
-    if (!StartsWithNoCase(url, L"http://") && !StartsWithNoCase(url, L"https://") &&
-        !StartsWithNoCase(url, L"mailto:")) {
-        OutputDebugMessage(L"refused to open address from page : %s", url.c_str());
-        return false;
-    }
-    const auto r = reinterpret_cast<INT_PTR>(::ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr,
-                                                             SW_SHOWNORMAL));
-    return r > 32;
+    return DesktopShell::Open(url);
 }
 
 bool HtmlDialog::CreateView(const RECT& rect, HWND parent, UINT id)
@@ -57,6 +40,12 @@ bool HtmlDialog::CreateView(const RECT& rect, HWND parent, UINT id)
         OutputDebugMessage(L"fail to initialise OLE for the html view, hr : 0x%08x", static_cast<unsigned>(init));
         return false;
     }
+    // Before the view exists, so that not even its first page can reach a file path.
+    fileBlock_ = std::make_unique<LocalFileBlock>();
+    if (!fileBlock_->IsActive()) {
+        DestroyView();
+        return false;
+    }
     if (!Create(kClassName, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, rect, parent, id)) {
         DestroyView();
         return false;
@@ -67,12 +56,22 @@ bool HtmlDialog::CreateView(const RECT& rect, HWND parent, UINT id)
         if (id == L"ButtonCancel" && onCancel_) onCancel_();
     };
     site_->onDocumentComplete = [this]() {
-        ConnectDocumentEvents();
-        if (pending_ && IsDocumentReady()) {
-            pending_ = false;
-            WriteDocument(pendingHtml_);
-            pendingHtml_.clear();
+        if (!IsDocumentReady()) {
+            // Loaded, yet no HTML document: the view has no engine to make one.
+            OnDocumentFailed();
+            return;
         }
+        ConnectDocumentEvents();
+        if (pending_) {
+            pending_ = false;
+            const bool written = WriteDocument(pendingHtml_);
+            pendingHtml_.clear();
+            if (written && onPageWritten_) onPageWritten_();
+        }
+    };
+    site_->onNavigateError = [this](const std::wstring& url, long status) {
+        OutputDebugMessage(L"html view failed to load %s, status : 0x%08x", url.c_str(), static_cast<unsigned>(status));
+        if (HtmlHostSite::IsInternalUrl(url) && !IsDocumentReady()) OnDocumentFailed();
     };
 
     HRESULT hr = ::CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
@@ -106,6 +105,13 @@ bool HtmlDialog::CreateView(const RECT& rect, HWND parent, UINT id)
         return false;
     }
     return true;
+}
+
+void HtmlDialog::OnDocumentFailed()
+{
+    if (documentFailed_) return;
+    documentFailed_ = true;
+    if (onDocumentFailed_) onDocumentFailed_();
 }
 
 void HtmlDialog::ConnectDocumentEvents()
@@ -162,6 +168,7 @@ void HtmlDialog::DestroyView()
         site_->Release();
         site_ = nullptr;
     }
+    fileBlock_.reset();
     if (oleInitialized_) {
         ::OleUninitialize();
         oleInitialized_ = false;

@@ -54,6 +54,7 @@ void HtmlHostSite::Detach()
     host_ = nullptr;
     onNavigate = nullptr;
     onDocumentComplete = nullptr;
+    onNavigateError = nullptr;
     onElementClick = nullptr;
 }
 
@@ -176,6 +177,16 @@ STDMETHODIMP HtmlHostSite::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* par
             case DISPID_NEWWINDOW2:
                 // ppDisp, Cancel: the address follows in NEWWINDOW3 where there is one.
                 if (params != nullptr && params->cArgs >= 2) SetCancel(params->rgvarg[0]);
+                return S_OK;
+            case DISPID_NAVIGATEERROR:
+                // pDisp, URL, TargetFrameName, StatusCode, Cancel (reversed).
+                if (params != nullptr && params->cArgs >= 5) {
+                    SetCancel(params->rgvarg[0]);
+                    const VARIANT* status = &params->rgvarg[1];
+                    if (status->vt == (VT_BYREF | VT_VARIANT) && status->pvarVal != nullptr) status = status->pvarVal;
+                    const long code = status->vt == VT_I4 ? status->lVal : 0;
+                    if (onNavigateError) onNavigateError(ArgText(params->rgvarg[3]), code);
+                }
                 return S_OK;
             case DISPID_DOCUMENTCOMPLETE:
                 if (onDocumentComplete) onDocumentComplete();

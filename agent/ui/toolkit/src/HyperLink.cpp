@@ -1,9 +1,9 @@
 #include "HyperLink.h"
 
-#include <shellapi.h>
 #include <windowsx.h>
 
 #include "ControlGeometry.h"
+#include "DesktopShell.h"
 #include "FontDC.h"
 #include "GdiHandles.h"
 
@@ -32,10 +32,9 @@ COLORREF HyperLink::CurrentTextColor() const
 bool HyperLink::Open()
 {
     if (url_.empty()) return false;
-    const auto result = reinterpret_cast<INT_PTR>(
-        ::ShellExecuteW(nullptr, L"open", url_.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
-    if (result > 32) SetVisited(true);
-    return result > 32;
+    if (!DesktopShell::Open(url_)) return false;
+    SetVisited(true);
+    return true;
 }
 
 bool HyperLink::HitText(POINT client) const

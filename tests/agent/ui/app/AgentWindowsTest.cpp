@@ -14,6 +14,8 @@
 
 #include "AgentCmdNotifyConfigChange.h"
 #include "ConfigManager.h"
+#include "EditEx.h"
+#include "FakeDesktopShell.h"
 #include "Lumen/LogManager.h"
 #include "Lumen/StringUtils.h"
 #include "MessageLoop.h"
@@ -32,6 +34,9 @@ using PavoTest::BinDirectory;
 namespace {
 
 std::wstring g_folder;
+const wchar_t kRemoteAssistUrl[] = L"https://assist.example.test/tray";
+// The login page's link 1004 as the skin gives it ("url").
+const wchar_t kSkinLinkUrl[] = L"http://127.0.0.1:18480/remote-assist";
 
 bool CopyAll(const std::wstring& from, const std::wstring& to)
 {
@@ -59,12 +64,8 @@ public:
         wchar_t port[16] = {};
         ASSERT_GT(::GetEnvironmentVariableW(L"PAVO_OPERATOR_PORT", port, 16), 0u) << "no operator server";
         g_folder = PavoTest::MakeTempDirectory(L"agent ui");
-        // Remote assistance opens a batch file that leaves a mark.
-        std::string assist = Lumen::WideToUtf8(g_folder + L"remote-assist.bat");
-        ASSERT_TRUE(PavoTest::WriteFileBytes(g_folder + L"remote-assist.bat",
-                                             "@echo opened> \"" + Lumen::WideToUtf8(g_folder) + "assisted.txt\"\r\n"));
-        std::string escaped;
-        for (const char c : assist) escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
+        // The tray's remote assistance: an address other than the login page's link.
+        const std::string escaped = Lumen::WideToUtf8(kRemoteAssistUrl);
         const std::string strings = std::string(R"({"language":"ENG","strings":[)") +
                                     R"({"key":"Pavo_HOST_URL","value":"http://127.0.0.1:)" + Lumen::WideToUtf8(port) +
                                     R"("},{"key":"REMOTE_ASSIST_URL","value":")" + escaped + R"("}]})";
@@ -677,11 +678,28 @@ TEST_F(AgentWindowsTest, SystemMenuAboutItemAndRemoteAssistance)
     EXPECT_NE(about, nullptr);
     EXPECT_FALSE(::IsWindow(about));
 
-    // The tray item opens the configured address with the shell.
-    const std::wstring mark = g_folder + L"assisted.txt";
-    ::DeleteFileW(mark.c_str());
+    // The tray item hands the language table's address to the user's desktop
+    // shell, and the login page's link the skin's "url".
+    ToolkitTest::FakeDesktopShell shell;
+    ASSERT_TRUE(shell.IsRegistered());
     ::PostMessageW(hwnd_, WM_COMMAND, ID_TRAY_REMOTE_ASSIST, 0);
-    EXPECT_TRUE(PumpUntil([&] { return PavoTest::FileExists(mark); }, 30000)) << "the address was not opened";
+    ASSERT_TRUE(PumpUntil([&] { return !shell.Calls().empty(); }, 30000)) << "the address was not opened";
+    EXPECT_EQ(shell.Calls()[0].file, kRemoteAssistUrl);
+    EXPECT_EQ(shell.Calls()[0].operation, L"open");
+    ::SendMessageW(Item(login_, IDC_LINK_REMOTE_ASSIST), WM_KEYDOWN, VK_RETURN, 0);
+    ASSERT_EQ(shell.Calls().size(), 2u);
+    EXPECT_EQ(shell.Calls()[1].file, kSkinLinkUrl);
+}
+
+TEST_F(AgentWindowsTest, LoginHintsComeFromTheSkin)
+{
+    // The skin's "hint_text" of each field, in the user's language.
+    const auto* id = dynamic_cast<Lumen::EditEx*>(Lumen::Window::FromHandle(IdEdit()));
+    const auto* password = dynamic_cast<Lumen::EditEx*>(Lumen::Window::FromHandle(PasswordEdit()));
+    ASSERT_NE(id, nullptr);
+    ASSERT_NE(password, nullptr);
+    EXPECT_EQ(id->GetHint(), dialog_->GetString(L"아이디"));
+    EXPECT_EQ(password->GetHint(), dialog_->GetString(L"비밀번호"));
 }
 
 // The session manager reports the expiry on its own timer thread.

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "ControlGeometry.h"
+#include "HtmlPageChoice.h"
 #include "HtmlText.h"
 #include "WindowListLayout.h"
 
@@ -170,4 +173,61 @@ TEST(HtmlText, MalformedInputStaysSafe)
     EXPECT_EQ(HtmlToText(L"x<script>never closed"), L"x");
     EXPECT_EQ(HtmlToText(L"&#0;&#99999999;&#x;"), L"\xFFFD\xFFFD&#x;");
     EXPECT_EQ(HtmlToText(L"line<br/>two<BR>three"), L"line\r\ntwo\r\nthree");
+}
+
+TEST(HtmlText, LargePagesTakeLinearTime)
+{
+    // About 1 MB each: many elements whose content is skipped, and bare '&'.
+    std::wstring skipped;
+    while (skipped.size() < 1000000) skipped += L"<p>news</p><STYLE>p {}</STYLE><script>x()</script>";
+    const std::wstring ampersands(1000000, L'&');
+    const auto start = std::chrono::steady_clock::now();
+    const std::wstring text = HtmlToText(skipped);
+    const std::wstring amp = HtmlToText(ampersands);
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(text.substr(0, 12), L"news\r\n\r\nnews");
+    EXPECT_EQ(amp.size(), ampersands.size());
+    // Linear work is a few milliseconds here; a pass over the page per element took minutes.
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count(), 2000);
+}
+
+TEST(HtmlPageChoice, EveryPageIsDecidedOnItsOwn)
+{
+    using Show = HtmlPageChoice::Show;
+    using Reason = HtmlPageChoice::Reason;
+    HtmlPageChoice choice;
+    // A slow view: the first page runs out of time and is shown as text ...
+    choice.NewPage(true, false, false);
+    EXPECT_EQ(choice.Current(), Show::Waiting);
+    choice.TimedOut();
+    EXPECT_EQ(choice.Current(), Show::Text);
+    EXPECT_EQ(choice.TextReason(), Reason::TimedOut);
+    // ... until its document comes after all.
+    choice.DocumentReady();
+    EXPECT_EQ(choice.Current(), Show::Html);
+    // The next page tries the view again rather than inheriting the text.
+    choice.NewPage(true, false, false);
+    choice.TimedOut();
+    choice.NewPage(true, false, false);
+    EXPECT_EQ(choice.Current(), Show::Waiting);
+    choice.NewPage(true, true, false);
+    EXPECT_EQ(choice.Current(), Show::Html);
+    choice.TimedOut();
+    EXPECT_EQ(choice.Current(), Show::Html) << "a late time limit of a shown page changes nothing";
+
+    // The view's own report that it has no engine: text at once, and for
+    // later pages without waiting.
+    choice.NewPage(true, false, false);
+    choice.EngineFailed();
+    EXPECT_EQ(choice.Current(), Show::Text);
+    EXPECT_EQ(choice.TextReason(), Reason::EngineFailed);
+    choice.NewPage(true, false, true);
+    EXPECT_EQ(choice.Current(), Show::Text);
+    EXPECT_EQ(choice.TextReason(), Reason::EngineFailed);
+
+    // No view at all.
+    choice.NewPage(false, false, false);
+    choice.DocumentReady();
+    EXPECT_EQ(choice.Current(), Show::Text);
+    EXPECT_EQ(choice.TextReason(), Reason::NoView);
 }

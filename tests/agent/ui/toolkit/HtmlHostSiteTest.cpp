@@ -8,6 +8,7 @@
 #include <olectl.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "HtmlDialog.h"
@@ -144,6 +145,33 @@ TEST(HtmlHostSiteTest, NavigationLeavesTheViewExceptForTheBlankPage)
     EXPECT_EQ(Fire(site, DISPID_BEFORENAVIGATE2, args), S_OK);
     EXPECT_EQ(e.cancel, VARIANT_TRUE);
     EXPECT_EQ(opened.size(), 2u);
+    site->Release();
+}
+
+TEST(HtmlHostSiteTest, NavigationErrorsAreReportedWithoutTheErrorPage)
+{
+    HtmlHostSite* site = new HtmlHostSite(nullptr);
+    std::vector<std::pair<std::wstring, long>> errors;
+    site->onNavigateError = [&](const std::wstring& url, long status) { errors.emplace_back(url, status); };
+    // pDisp, URL, TargetFrameName, StatusCode, Cancel (reversed); the status by reference.
+    EventArgs e(L"about:blank");
+    VARIANT status;
+    ::VariantInit(&status);
+    status.vt = VT_I4;
+    status.lVal = static_cast<LONG>(0x800C0005);
+    VARIANT statusRef;
+    ::VariantInit(&statusRef);
+    statusRef.vt = VT_BYREF | VT_VARIANT;
+    statusRef.pvarVal = &status;
+    std::vector<VARIANT> args = {e.Cancel(), statusRef, e.Empty(), e.UrlByRef(), e.Empty()};
+    EXPECT_EQ(Fire(site, DISPID_NAVIGATEERROR, args), S_OK);
+    EXPECT_EQ(e.cancel, VARIANT_TRUE) << "the view's own error page never shows";
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].first, L"about:blank");
+    EXPECT_EQ(errors[0].second, static_cast<long>(0x800C0005));
+    std::vector<VARIANT> few(3);
+    EXPECT_EQ(Fire(site, DISPID_NAVIGATEERROR, few), S_OK);
+    EXPECT_EQ(errors.size(), 1u);
     site->Release();
 }
 

@@ -3,8 +3,11 @@ target_sources(UiToolkitTest PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/ControlLogicTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ControlPaintTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ControlTestHost.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/DesktopShellTest.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/FakeDesktopShell.cpp
     ${CMAKE_CURRENT_LIST_DIR}/GalleryTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/HtmlHostSiteTest.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/LocalFileBlockTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/PngDecoderTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/SkinKeysTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/SkinnedControlsTest.cpp
