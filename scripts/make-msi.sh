@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Builds the installer package from the staged install folder.
 #
-#   scripts/make-msi.sh DIST_DIR PACKAGE.wxs VERSION OUTPUT.msi
+#   scripts/make-msi.sh DIST_DIR PACKAGE.wxs VERSION OUTPUT.msi SETUP.dll
+#
+# SETUP.dll holds the package's custom actions; it goes into the package's
+# Binary table, not into the install folder.
 #
 # Everything in DIST_DIR except the two programs (which PACKAGE.wxs names
 # itself) goes into a fragment generated here with wixl-heat, so a data folder
@@ -10,10 +13,12 @@
 # are never packaged. Nothing is rebuilt when the inputs are unchanged.
 set -euo pipefail
 
-dist=${1:?usage: make-msi.sh DIST_DIR PACKAGE.wxs VERSION OUTPUT.msi}
-wxs=${2:?usage: make-msi.sh DIST_DIR PACKAGE.wxs VERSION OUTPUT.msi}
-version=${3:?usage: make-msi.sh DIST_DIR PACKAGE.wxs VERSION OUTPUT.msi}
-out=${4:?usage: make-msi.sh DIST_DIR PACKAGE.wxs VERSION OUTPUT.msi}
+dist=${1:?usage: make-msi.sh DIST_DIR PACKAGE.wxs VERSION OUTPUT.msi SETUP.dll}
+wxs=${2:?usage: make-msi.sh DIST_DIR PACKAGE.wxs VERSION OUTPUT.msi SETUP.dll}
+version=${3:?usage: make-msi.sh DIST_DIR PACKAGE.wxs VERSION OUTPUT.msi SETUP.dll}
+out=${4:?usage: make-msi.sh DIST_DIR PACKAGE.wxs VERSION OUTPUT.msi SETUP.dll}
+setup_dll=${5:?usage: make-msi.sh DIST_DIR PACKAGE.wxs VERSION OUTPUT.msi SETUP.dll}
+[ -f "$setup_dll" ] || { echo "make-msi: $setup_dll is missing" >&2; exit 1; }
 
 for program in PavoAgent.exe PavoService.exe; do
     [ -f "$dist/$program" ] || { echo "make-msi: $dist/$program is missing" >&2; exit 1; }
@@ -22,6 +27,7 @@ done
 absolute() { echo "$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"; }
 dist=$(absolute "$dist")
 wxs=$(absolute "$wxs")
+setup_dll=$(absolute "$setup_dll")
 mkdir -p "$(dirname "$out")"
 out=$(absolute "$out")
 work=$out.d
@@ -39,7 +45,7 @@ signature=$( {
     echo "$version"
     (cd "$dist" && data_files | while IFS= read -r f; do stat -c '%n %s %Y' "$f"; done
         stat -c '%n %s %Y' PavoAgent.exe PavoService.exe)
-    sha256sum "$wxs" "$0" | cut -d' ' -f1
+    sha256sum "$wxs" "$0" "$setup_dll" | cut -d' ' -f1
 } | sha256sum | cut -d' ' -f1)
 if [ -f "$out" ] && [ "$(cat "$work/signature" 2>/dev/null)" = "$signature" ]; then
     exit 0
@@ -50,7 +56,7 @@ data_files | wixl-heat --var var.DistDir --prefix ./ --directory-ref INSTALLDIR 
 rm -f "$out" "$work/signature"
 # wixl reports unsupported attributes as "unimplemented" and carries on;
 # anything else it prints is an error.
-(cd "$dist" && wixl --arch x64 -D Version="$version" -D DistDir=. -D Win64=yes \
+(cd "$dist" && wixl --arch x64 -D Version="$version" -D DistDir=. -D SetupDll="$setup_dll" -D Win64=yes \
     -o "$out.tmp" "$wxs" "$work/DistData.wxs")
 
 # wixl drops the rollback flags of Execute="rollback" and would leave such an
