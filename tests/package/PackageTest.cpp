@@ -436,7 +436,8 @@ TEST_F(PackageTest, SettingsGoIntoEveryTableAndOutliveRepairAndReinstall)
     ExpectInstalled(currentCode_, settings);
 
     // A repair puts the shipped tables back and the saved settings into them.
-    ASSERT_EQ(Msiexec(L"/fa \"" + current_ + L"\""), 0u) << LastLogTail();
+    // (Wine's msiexec /f takes the package for a product code: 1605.)
+    ASSERT_EQ(Install(current_, L"REINSTALL=ALL REINSTALLMODE=amus"), 0u) << LastLogTail();
     ExpectInstalled(currentCode_, settings);
 
     // A reinstall with one property changes that one and keeps the others.
