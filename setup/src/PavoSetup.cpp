@@ -52,6 +52,16 @@ void Log(MSIHANDLE install, const std::string& text, bool error)
                             record.Get());
 }
 
+// A value as it may appear in a log line: control characters shown as '?'.
+std::string Printable(std::string text)
+{
+    for (char& c : text) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7f) c = '?';
+    }
+    return text;
+}
+
 bool GetProperty(MSIHANDLE install, const wchar_t* name, std::string* value)
 {
     DWORD size = 0;
@@ -120,7 +130,7 @@ extern "C" __declspec(dllexport) UINT __stdcall CheckInstallSettings(MSIHANDLE i
         std::string reason;
         if (!PavoSetup::CheckSetting(property, value, &setting, &reason)) {
             Log(install,
-                std::string("the property ") + property.property + " = \"" + value + "\" is not valid: " + reason +
+                std::string("the property ") + property.property + " = \"" + Printable(value) + "\" is not valid: " + reason +
                     (setting.key == "SERVER_CERT_SHA256"
                          ? " (expected SHA-256 fingerprints of 64 hex digits, comma-separated)"
                          : " (expected http:// or https://, a host, an optional port and path)"),
