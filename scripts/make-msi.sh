@@ -32,6 +32,10 @@ absolute() { echo "$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"; }
 dist=$(absolute "$dist")
 wxs=$(absolute "$wxs")
 setup_dll=$(absolute "$setup_dll")
+# Packages of the same install folder are made one at a time: signing
+# rewrites the programs that another one may be reading.
+exec 9>"$dist.lock"
+flock 9
 mkdir -p "$(dirname "$out")"
 out=$(absolute "$out")
 work=$out.d
