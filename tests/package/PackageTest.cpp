@@ -290,13 +290,21 @@ protected:
     }
     DWORD Uninstall(const std::wstring& package) { return Msiexec(L"/x \"" + package + L"\""); }
 
-    std::string LastLog() const { return lastLog_.empty() ? "" : Lumen::WideToUtf8(ReadFileWide(lastLog_)); }
+    // The last failed run's log: UTF-16 with a byte-order mark, or (Wine's)
+    // in the ANSI code page.
+    std::string LastLog() const
+    {
+        if (lastLog_.empty()) return "";
+        const std::string bytes = ReadFileBytes(lastLog_);
+        if (bytes.size() >= 2 && bytes[0] == '\xff' && bytes[1] == '\xfe')
+            return Lumen::WideToUtf8(ReadFileWide(lastLog_).substr(1));
+        return bytes;
+    }
 
     // The end of the last failed run's log, for the failure message.
     std::string LastLogTail() const
     {
-        if (lastLog_.empty()) return "";
-        const std::string text = Lumen::WideToUtf8(ReadFileWide(lastLog_));
+        const std::string text = LastLog();
         return text.size() > 3000 ? text.substr(text.size() - 3000) : text;
     }
 
