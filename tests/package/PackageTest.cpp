@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
@@ -208,7 +209,9 @@ std::wstring Environment(const wchar_t* name)
 std::wstring PackageUnderTest()
 {
     const std::wstring named = Environment(L"PAVO_TEST_PACKAGE");
-    return named.empty() ? Lumen::JoinPath(BinDirectory(), L"..\\package\\PavoAgent.msi") : named;
+    if (named.empty()) return Lumen::JoinPath(BinDirectory(), L"..\\package\\PavoAgent.msi");
+    std::printf("package under test: %s\n", Lumen::WideToUtf8(named).c_str());
+    return named;
 }
 
 std::wstring DistDirectory()

@@ -44,9 +44,11 @@ printf 'X' | dd of="$work/changed.exe" bs=1 seek=4096 conv=notrunc 2>/dev/null
 verify "$work/changed.exe" && fail "a program changed after signing still verifies"
 
 # The signed programs, installed from the signed package, pass the install test.
-PAVO_TEST_PACKAGE=$(windows_path "$work/package/PavoAgent.msi") PAVO_TEST_DIST=$(windows_path "$work/dist") \
+package=$(windows_path "$work/package/PavoAgent.msi")
+PAVO_TEST_PACKAGE=$package PAVO_TEST_DIST=$(windows_path "$work/dist") \
 PAVO_TEST_TIMEOUT=240 PAVO_WINEDLLOVERRIDES="winemenubuilder.exe=d" \
     bash "$source_dir/scripts/wine-run.sh" "$build/bin/PackageTest.exe" --gtest_color=no \
-    --gtest_filter=PackageTest.InstallsRunsTheServiceAndUninstallsKeepingUserData ||
-    fail "the signed package does not pass the install test"
+    --gtest_filter=PackageTest.InstallsRunsTheServiceAndUninstallsKeepingUserData 2>&1 | tee "$work/install-test.log"
+[ "${PIPESTATUS[0]}" = 0 ] || fail "the signed package does not pass the install test"
+grep -qF "package under test: $package" "$work/install-test.log" || fail "the install test did not take the signed package"
 echo "sign-test: passed"
