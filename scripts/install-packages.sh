@@ -26,6 +26,8 @@ packages=(
     build-essential cmake ninja-build dpkg-dev perl ca-certificates
     g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
     wine wine64 xvfb xauth x11-utils wixl msitools
+    # Signing releases (scripts/sign.sh) and the signing test.
+    osslsigncode
     # Driving and photographing the windows: the demo and the end-to-end tests.
     xdotool python3 locales
     libcpp-httplib-dev libjsoncpp-dev libssl-dev libgtest-dev openssl curl
