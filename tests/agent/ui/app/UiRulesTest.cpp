@@ -9,6 +9,7 @@
 #include "MessageViewFlags.h"
 #include "ProductRowPool.h"
 #include "TrayMenuRules.h"
+#include "UiText.h"
 
 using namespace LoginRules;
 
@@ -184,4 +185,15 @@ TEST(ProductRowPoolTest, ReusesRowsAndCreatesOnlyTheMissingOnes)
     EXPECT_STREQ(GroupForProduct(true).textKey, L"설치 완료");
     EXPECT_EQ(GroupForProduct(false).state, 0);
     EXPECT_STREQ(GroupForProduct(false).textKey, L"설치 가능");
+}
+
+TEST(UiTextTest, InstallButtonNamesItsProductLiterally)
+{
+    EXPECT_EQ(UiText::FillName(L"%s 설치하기", L"Pavo Guard"), L"Pavo Guard 설치하기");
+    EXPECT_EQ(UiText::FillName(L"Install %s", L"Pavo Guard"), L"Install Pavo Guard");
+    // A name from the server is text, never a format, and only the first
+    // place holder is filled.
+    EXPECT_EQ(UiText::FillName(L"Install %s (%s)", L"100% %s %n"), L"Install 100% %s %n (%s)");
+    EXPECT_EQ(UiText::FillName(L"Install", L"X"), L"Install X") << "a table entry without a place";
+    EXPECT_EQ(UiText::FillName(L"", L"X"), L"X");
 }
