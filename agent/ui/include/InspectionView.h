@@ -31,7 +31,7 @@ public:
     void FocusFirstControl() override { ::SetFocus(remoteAssist_.GetHwnd()); }
 
     // Remote support, refresh, install all, then each shown product's
-    // install button from the top of the list down.
+    // install button row by row from the top, each row from the left.
     std::vector<HWND> GetTabOrder() override;
     bool PreTranslateMessage(MSG* msg) override;
 

@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "AgentCmdNotifyConfigChange.h"
@@ -985,7 +986,7 @@ TEST_F(AgentWindowsTest, KeyboardAloneLogsInAndInstallsAll)
     ASSERT_TRUE(PumpUntil([&] { return ::GetFocus() == Item(page, IDC_BUTTON_REMOTE_ASSIST); }, 5000))
         << "the list page starts on remote support, also after the check's overlay";
     // The order: remote support, refresh, install all, then each product's
-    // button from the top down, whose window text names its product.
+    // button row by row, whose window text names its product.
     std::vector<HWND> seen;
     for (int i = 0; i < 8; ++i) {
         seen.push_back(::GetFocus());
@@ -994,7 +995,7 @@ TEST_F(AgentWindowsTest, KeyboardAloneLogsInAndInstallsAll)
     EXPECT_EQ(seen[1], Item(page, IDC_BUTTON_REFRESH));
     EXPECT_EQ(seen[2], Item(page, IDC_BUTTON_INSTALL_ALL));
     size_t buttons = 0;
-    LONG lastTop = LONG_MIN;
+    std::pair<LONG, LONG> last = {LONG_MIN, LONG_MIN};
     for (size_t i = 3; i < seen.size() && seen[i] != seen[0]; ++i, ++buttons) {
         const auto found = std::find_if(list.GetRowPool().Rows().begin(), list.GetRowPool().Rows().end(),
                                         [&](const auto& row) { return row->GetInstallButton() == seen[i]; });
@@ -1003,8 +1004,9 @@ TEST_F(AgentWindowsTest, KeyboardAloneLogsInAndInstallsAll)
         EXPECT_NE(TextOf(seen[i]).find(name), std::wstring::npos) << Lumen::WideToUtf8(TextOf(seen[i]));
         RECT rect = {};
         ::GetWindowRect(seen[i], &rect);
-        EXPECT_GT(rect.top, lastTop) << "from the top down";
-        lastTop = rect.top;
+        const std::pair<LONG, LONG> at = {rect.top, rect.left};
+        EXPECT_GT(at, last) << "row by row from the top, each from the left";
+        last = at;
     }
     size_t notInstalled = 0;
     for (const auto& row : list.GetRowPool().Rows()) notInstalled += row->GetProduct().installed ? 0 : 1;
