@@ -14,6 +14,7 @@
 #   PAVO_WINEDLLOVERRIDES   extra DLL overrides, e.g. "wtsapi32=n,b"
 #   PAVO_WINE_WORK          folder for the template and the prefixes
 #   PAVO_KEEP_PREFIX        keep the prefix for a post-mortem look
+#   PAVO_WINE_DPI           the screen's dots per inch (LogPixels) for this run
 set -u
 
 work=${PAVO_WINE_WORK:-/tmp/pavo-wine}
@@ -53,6 +54,12 @@ echo $$ > "$prefix/.owner"
 cp -a "$template/." "$prefix/"
 rm -f "$prefix/.ready"
 export WINEPREFIX=$prefix
+# Wine reads LogPixels when a process starts, from the user's desktop settings
+# and the machine's font settings: both are set before its server starts.
+if [ -n "${PAVO_WINE_DPI:-}" ]; then
+    dpi_hex=$(printf '%08x' "$PAVO_WINE_DPI")
+    sed -i "s/^\"LogPixels\"=dword:[0-9a-f]*/\"LogPixels\"=dword:$dpi_hex/" "$prefix/user.reg" "$prefix/system.reg"
+fi
 export WINEDLLOVERRIDES="$base_overrides${PAVO_WINEDLLOVERRIDES:+;$PAVO_WINEDLLOVERRIDES}"
 
 xvfb_pid=

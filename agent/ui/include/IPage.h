@@ -13,6 +13,8 @@ public:
     virtual void OnPageShow() = 0;
     // The page stops being the current one.
     virtual void OnPageHide() = 0;
+    // Gives the keyboard focus to the page's first control.
+    virtual void FocusFirstControl() = 0;
 
 protected:
     ~IPage() = default;

@@ -28,6 +28,12 @@ public:
     HWND GetPageWindow() override { return GetHwnd(); }
     void OnPageShow() override;
     void OnPageHide() override {}
+    void FocusFirstControl() override { ::SetFocus(remoteAssist_.GetHwnd()); }
+
+    // Remote support, refresh, install all, then each shown product's
+    // install button row by row from the top, each row from the left.
+    std::vector<HWND> GetTabOrder() override;
+    bool PreTranslateMessage(MSG* msg) override;
 
     // IAgentCmdResponseHandler
     void OnCommandStart(std::shared_ptr<AgentCmdBase> command) override;
@@ -54,6 +60,8 @@ protected:
 
 private:
     void Queue(std::shared_ptr<AgentCmdBase> command);
+    // Scrolls the list so that the row holding the focus is in sight.
+    void ScrollToFocus();
 
     Lumen::SkinStatic description_;
     Lumen::SkinStatic title_;

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "IAgentCmdResponseHandler.h"
 #include "IPage.h"
@@ -24,6 +25,7 @@ public:
     HWND GetPageWindow() override { return GetHwnd(); }
     void OnPageShow() override;
     void OnPageHide() override {}
+    void FocusFirstControl() override { id_.SetEditFocus(); }
 
     // IAgentCmdResponseHandler
     void OnCommandStart(std::shared_ptr<AgentCmdBase> command) override;
@@ -36,6 +38,8 @@ public:
     void OnEditReturn(Lumen::EditWithClear* edit) override;
 
     bool PreTranslateMessage(MSG* msg) override;
+    // ID, password, "Log in", automatic login, remote support.
+    std::vector<HWND> GetTabOrder() override;
 
     // Shows `text` (already translated) on the error line, moving the
     // controls below it down.

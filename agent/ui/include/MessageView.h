@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "GdiHandles.h"
 #include "IPage.h"
@@ -34,6 +35,8 @@ public:
     void EndWaitFromAnyThread();
 
     void DrawBackground(HDC dc) override;
+    // The shown buttons: "확인", or "계속 진행" then "취소".
+    std::vector<HWND> GetTabOrder() override;
 
 protected:
     BOOL OnInitDialog() override;
@@ -49,6 +52,16 @@ private:
     void HideAllChildren();
     // Keeps a picture of the covered page as it looks now (still shown).
     void SnapshotCoveredPage();
+    // Whether the main window is the active one (focus moves only then:
+    // never out of a notice the user is reading).
+    bool OwnsActivation() const;
+    // The overlay has come up: its first button (or the overlay itself)
+    // takes the focus; the control that had it is remembered.
+    void TakeFocus(bool firstShow, HWND focusBefore);
+    // Whether the focus is on the overlay (or nowhere, or on the main window).
+    bool HoldsFocus() const;
+    // The overlay has gone: a focus it held goes back to the covered page.
+    void ReturnFocus(HWND covered, bool heldFocus);
 
     Lumen::SkinStatic textStatic_;
     Lumen::SkinButton ok_;
@@ -61,6 +74,7 @@ private:
     IPage* const* currentPage_ = nullptr;
     Lumen::ScopedBitmap pageSnapshot_;
     SIZE snapshotSize_ = {0, 0};
+    HWND focusBefore_ = nullptr;
     bool waiting_ = false;
     int flags_ = 0;
     std::wstring text_;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <vector>
+
 #include <string>
 
 #include "SkinButton.h"
@@ -24,6 +26,8 @@ public:
 
     Lumen::SkinCustomHtmlCtrl& GetHtml() { return html_; }
     std::wstring GetTitleText() const { return titleEdit_.GetText(); }
+    // The title, then "확인".
+    std::vector<HWND> GetTabOrder() override { return {titleEdit_.GetHwnd(), ok_.GetHwnd()}; }
 
 protected:
     BOOL OnInitDialog() override;

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "AgentController.h"
 #include "IAgentCmdResponseHandler.h"
@@ -72,6 +73,9 @@ public:
     int GetBalloonsPushed() const { return balloonsPushed_; }
     TrayMenuRules::Page CurrentPageKind() const;
 
+    // The overlay's buttons while it is up, else the current page's controls.
+    std::vector<HWND> GetTabOrder() override;
+
 protected:
     BOOL OnInitDialog() override;
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
@@ -95,6 +99,9 @@ private:
     void OnShowLogin();
     void SwitchPage(IPage* page, Lumen::SkinDialog& window, DWORD animation);
     void BringToForeground();
+    // The page just shown takes the focus unless the overlay covers it or
+    // the page has taken it itself.
+    void FocusPage(IPage* page, HWND window);
     void OpenMainWindow();
     void Logout();
     void SwitchToTestMode();

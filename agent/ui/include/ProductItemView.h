@@ -15,8 +15,11 @@ public:
     void SetHandler(ProductItemViewHandler* handler) { handler_ = handler; }
     // Shows `product`: its icon, its name from the language table (the code
     // itself without an entry), and the install button unless installed.
+    // The button draws the table's "설치하기"; its window text, which screen
+    // readers read, names the product.
     void SetProduct(const PRODUCT_INFO& product);
     const PRODUCT_INFO& GetProduct() const { return product_; }
+    HWND GetInstallButton() const { return install_.GetHwnd(); }
 
 protected:
     BOOL OnInitDialog() override;

@@ -24,6 +24,14 @@ void OpenRemoteAssistance(const std::wstring& address);
 // caption face may lack Hangul, the skin's face has it. Null on failure.
 HFONT CaptionFontInFace(HFONT caption, const LOGFONTW& dialogFont);
 
+// `pattern` with its first "%s" replaced by `name`, literally: the name
+// (a product's display name from the server) is never read as a format. A
+// pattern without "%s" is followed by the name.
+std::wstring FillName(const std::wstring& pattern, const std::wstring& name);
+
+// The key of an install button's window text, the name of its product in it.
+constexpr const wchar_t* kInstallProductKey = L"%s 설치하기";
+
 // The caption of the agent's message boxes.
 constexpr const wchar_t* kAgentTitle = L"Pavo 통합에이전트";
 

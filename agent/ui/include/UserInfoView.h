@@ -1,5 +1,7 @@
 #pragma once
 
+#include <vector>
+
 #include <string>
 
 #include "SkinButton.h"
@@ -17,6 +19,11 @@ public:
     std::wstring GetCompanyText() const { return company_.GetText(); }
     std::wstring GetCustomerIdText() const { return customerId_.GetText(); }
     std::wstring GetCustomerNameText() const { return customerName_.GetText(); }
+    // The three fields, then "OK".
+    std::vector<HWND> GetTabOrder() override
+    {
+        return {company_.GetHwnd(), customerId_.GetHwnd(), customerName_.GetHwnd(), ok_.GetHwnd()};
+    }
 
 protected:
     BOOL OnInitDialog() override;

@@ -30,5 +30,11 @@ bool CAboutDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& r
         result = 0;
         return true;
     }
+    if (message == WM_KEYUP && wParam == VK_SPACE) {
+        // The box has no button: Space is the keyboard's click on it.
+        EndDialog(IDOK);
+        result = 0;
+        return true;
+    }
     return SkinDialog::OnMessage(message, wParam, lParam, result);
 }

@@ -10,6 +10,8 @@
 #include "UiText.h"
 #include "resource.h"
 
+#include <algorithm>
+
 InspectionView::InspectionView() : SkinDialog(IDD_INSPECTION_VIEW) {}
 
 BOOL InspectionView::OnInitDialog()
@@ -37,6 +39,50 @@ void InspectionView::Queue(std::shared_ptr<AgentCmdBase> command)
 void InspectionView::Refresh()
 {
     Queue(std::make_shared<AgentCmdCheckProduct>());
+}
+
+std::vector<HWND> InspectionView::GetTabOrder()
+{
+    std::vector<std::pair<RECT, HWND>> buttons;
+    for (const auto& row : pool_.Rows()) {
+        const HWND button = row->GetInstallButton();
+        if (button == nullptr || ::GetParent(row->GetHwnd()) != list_.GetHwnd()) continue;
+        RECT rect = {};
+        ::GetWindowRect(button, &rect);
+        buttons.emplace_back(rect, button);
+    }
+    std::stable_sort(buttons.begin(), buttons.end(), [](const auto& a, const auto& b) {
+        return a.first.top != b.first.top ? a.first.top < b.first.top : a.first.left < b.first.left;
+    });
+    std::vector<HWND> order = {remoteAssist_.GetHwnd(), refresh_.GetHwnd(), installAll_.GetHwnd()};
+    for (const auto& button : buttons) order.push_back(button.second);
+    return order;
+}
+
+bool InspectionView::PreTranslateMessage(MSG* msg)
+{
+    const bool handled = SkinDialog::PreTranslateMessage(msg);
+    if (handled && msg->message == WM_KEYDOWN && msg->wParam == VK_TAB) ScrollToFocus();
+    return handled;
+}
+
+void InspectionView::ScrollToFocus()
+{
+    const HWND listWindow = list_.GetHwnd();
+    HWND row = ::GetFocus();
+    while (row != nullptr && ::GetParent(row) != listWindow) row = ::GetParent(row);
+    if (row == nullptr) return;
+    RECT rect = {};
+    ::GetWindowRect(row, &rect);
+    ::MapWindowPoints(nullptr, listWindow, reinterpret_cast<POINT*>(&rect), 2);
+    RECT client = {};
+    ::GetClientRect(listWindow, &client);
+    const POINT at = list_.GetScrollPosition();
+    if (rect.top < client.top) {
+        list_.ScrollTo(at.x, at.y - (client.top - rect.top));
+    } else if (rect.bottom > client.bottom) {
+        list_.ScrollTo(at.x, at.y + (rect.bottom - client.bottom));
+    }
 }
 
 void InspectionView::OnPageShow()

@@ -54,7 +54,6 @@ BOOL LoginView::OnInitDialog()
     id_.SetEditChangeHandler(this);
     password_.SetEditChangeHandler(this);
     ::SendMessageW(password_.Edit().GetHwnd(), EM_SETPASSWORDCHAR, L'*', 0);
-    login_.SetFocusRectVisible(true);
     UpdateLoginButton();
 
     auto& layout = GetChildLayout();
@@ -208,26 +207,26 @@ bool LoginView::IsWithin(HWND hwnd, const Lumen::Window& control) const
 bool LoginView::PreTranslateMessage(MSG* msg)
 {
     // The base swallows Enter for the whole dialog: the page routes it here.
-    if (msg->message == WM_KEYDOWN && (msg->wParam == VK_RETURN || msg->wParam == VK_TAB)) {
-        const bool enter = msg->wParam == VK_RETURN;
+    if (msg->message == WM_KEYDOWN && msg->wParam == VK_RETURN) {
         if (msg->hwnd == login_.GetHwnd()) {
-            if (enter) {
-                if (::IsWindowEnabled(login_.GetHwnd())) Login();
-            } else {
-                id_.SetEditFocus();
-            }
+            if (::IsWindowEnabled(login_.GetHwnd())) Login();
             return true;
         }
-        if (enter && IsWithin(msg->hwnd, id_)) {
+        if (IsWithin(msg->hwnd, id_)) {
             OnEditReturn(&id_);
             return true;
         }
-        if (enter && IsWithin(msg->hwnd, password_)) {
+        if (IsWithin(msg->hwnd, password_)) {
             OnEditReturn(&password_);
             return true;
         }
     }
     return SkinDialog::PreTranslateMessage(msg);
+}
+
+std::vector<HWND> LoginView::GetTabOrder()
+{
+    return {id_.GetHwnd(), password_.GetHwnd(), login_.GetHwnd(), autoLogin_.GetHwnd(), remoteAssist_.GetHwnd()};
 }
 
 bool LoginView::OnCommand(WORD id, WORD code, HWND control)

@@ -2,6 +2,7 @@
 
 #include "BufferDC.h"
 #include "GdiHandles.h"
+#include "KeyboardNavigation.h"
 #include "MessageViewFlags.h"
 #include "UiText.h"
 #include "WindowPrinter.h"
@@ -25,7 +26,6 @@ BOOL MessageView::OnInitDialog()
     // applied so that its entry reaches it.
     const RECT rect = {0, 0, 48, 48};
     if (loading_.CreateControl(rect, hwnd, IDC_LOADING_GIF)) {
-        ::SetWindowTextW(loading_.GetHwnd(), L"loading_gif");
         ::ShowWindow(loading_.GetHwnd(), SW_HIDE);
     }
     const BOOL result = SkinDialog::OnInitDialog();
@@ -68,8 +68,49 @@ void MessageView::SnapshotCoveredPage()
     snapshotSize_ = SIZE{rect.right, rect.bottom};
 }
 
+std::vector<HWND> MessageView::GetTabOrder()
+{
+    return {ok_.GetHwnd(), continue_.GetHwnd(), cancel_.GetHwnd()};
+}
+
+bool MessageView::OwnsActivation() const
+{
+    const HWND active = ::GetActiveWindow();
+    return active == nullptr || active == ::GetAncestor(GetHwnd(), GA_ROOT);
+}
+
+void MessageView::TakeFocus(bool firstShow, HWND focusBefore)
+{
+    if (firstShow) focusBefore_ = focusBefore;
+    if (!OwnsActivation()) return;
+    const HWND first = Lumen::KeyboardNavigation::FirstStop(GetTabOrder());
+    ::SetFocus(first != nullptr ? first : GetHwnd());
+}
+
+bool MessageView::HoldsFocus() const
+{
+    const HWND focus = ::GetFocus();
+    return focus == nullptr || focus == GetHwnd() || ::IsChild(GetHwnd(), focus) ||
+           focus == ::GetAncestor(GetHwnd(), GA_ROOT);
+}
+
+void MessageView::ReturnFocus(HWND covered, bool heldFocus)
+{
+    const HWND before = focusBefore_;
+    focusBefore_ = nullptr;
+    // Only a focus the overlay held goes back to the page.
+    if (covered == nullptr || !heldFocus || !OwnsActivation()) return;
+    if (before != nullptr && ::IsChild(covered, before) && Lumen::KeyboardNavigation::CanTakeFocus(before)) {
+        ::SetFocus(before);
+    } else if (currentPage_ != nullptr && *currentPage_ != nullptr) {
+        (*currentPage_)->FocusFirstControl();
+    }
+}
+
 int MessageView::ShowMessage(const std::wstring& text, int flags)
 {
+    const bool firstShow = (::GetWindowLongW(GetHwnd(), GWL_STYLE) & WS_VISIBLE) == 0;
+    const HWND focusBefore = ::GetFocus();
     const HWND covered = CoveredWindow();
     SnapshotCoveredPage();
     if (covered != nullptr) ::ShowWindow(covered, SW_HIDE);
@@ -111,6 +152,7 @@ int MessageView::ShowMessage(const std::wstring& text, int flags)
     case Picture::None:
         break;
     }
+    TakeFocus(firstShow, focusBefore);
     ::RedrawWindow(GetHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     if (!Waits(flags)) return 0;
     waiting_ = true;
@@ -122,6 +164,8 @@ int MessageView::ShowMessage(const std::wstring& text, int flags)
 void MessageView::HideMessage()
 {
     if (loading_.IsPlaying()) loading_.Stop();
+    const bool shown = (::GetWindowLongW(GetHwnd(), GWL_STYLE) & WS_VISIBLE) != 0;
+    const bool heldFocus = shown && HoldsFocus();
     ::ShowWindow(GetHwnd(), SW_HIDE);
     pageSnapshot_.Reset();
     const HWND covered = CoveredWindow();
@@ -130,6 +174,7 @@ void MessageView::HideMessage()
         ::RedrawWindow(covered, nullptr, nullptr,
                        RDW_INVALIDATE | RDW_ERASE | RDW_ERASENOW | RDW_UPDATENOW | RDW_ALLCHILDREN);
     }
+    ReturnFocus(covered, heldFocus);
 }
 
 void MessageView::EndWaitFromAnyThread()

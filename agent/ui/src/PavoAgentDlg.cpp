@@ -134,6 +134,25 @@ void PavoAgentDlg::OnShowLogin()
         loginView_.OnPageShow();
     }
     BringToForeground();
+    FocusPage(&loginView_, loginView_.GetHwnd());
+}
+
+void PavoAgentDlg::FocusPage(IPage* page, HWND window)
+{
+    if (currentPage_ != page || ::IsWindowVisible(messageView_.GetHwnd())) return;
+    const HWND active = ::GetActiveWindow();
+    if (active != nullptr && active != GetHwnd()) return;
+    const HWND focus = ::GetFocus();
+    if (focus != nullptr && ::IsChild(window, focus)) return;
+    page->FocusFirstControl();
+}
+
+std::vector<HWND> PavoAgentDlg::GetTabOrder()
+{
+    if (::IsWindowVisible(messageView_.GetHwnd())) return messageView_.GetTabOrder();
+    if (currentPage_ == &loginView_) return loginView_.GetTabOrder();
+    if (currentPage_ == &inspectionView_) return inspectionView_.GetTabOrder();
+    return {};
 }
 
 void PavoAgentDlg::SwitchPage(IPage* page, Lumen::SkinDialog& window, DWORD animation)
@@ -146,6 +165,7 @@ void PavoAgentDlg::SwitchPage(IPage* page, Lumen::SkinDialog& window, DWORD anim
     currentPage_ = page;
     currentWindow_ = window.GetHwnd();
     page->OnPageShow();
+    FocusPage(page, window.GetHwnd());
 }
 
 void PavoAgentDlg::ShowInspectionPage()

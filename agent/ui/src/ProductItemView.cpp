@@ -31,7 +31,10 @@ void ProductItemView::SetProduct(const PRODUCT_INFO& product)
             icon_.SetImages({path});
         }
     }
-    ::SetWindowTextW(name_.GetHwnd(), GetString(product.productCode).c_str());
+    const std::wstring name = GetString(product.productCode);
+    ::SetWindowTextW(name_.GetHwnd(), name.c_str());
+    install_.SetDisplayText(GetString(L"설치하기"));
+    ::SetWindowTextW(install_.GetHwnd(), UiText::FillName(GetString(UiText::kInstallProductKey), name).c_str());
     name_.Redraw();
     icon_.Redraw();
     ::ShowWindow(install_.GetHwnd(), product.installed ? SW_HIDE : SW_SHOW);

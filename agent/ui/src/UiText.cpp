@@ -50,6 +50,13 @@ HFONT CaptionFontInFace(HFONT caption, const LOGFONTW& dialogFont)
     return ::CreateFontIndirectW(&font);
 }
 
+std::wstring FillName(const std::wstring& pattern, const std::wstring& name)
+{
+    const size_t at = pattern.find(L"%s");
+    if (at == std::wstring::npos) return pattern.empty() ? name : pattern + L" " + name;
+    return pattern.substr(0, at) + name + pattern.substr(at + 2);
+}
+
 void OpenRemoteAssistance(const std::wstring& address)
 {
     Lumen::DesktopShell::Open(address);

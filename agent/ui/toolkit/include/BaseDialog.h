@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <map>
+#include <vector>
 
 #include "GdiHandles.h"
 #include "ResizeDialog.h"
@@ -14,14 +15,21 @@ namespace Lumen {
 // Services every window of the agent shares: a double-buffered client
 // background (brush and picture, never erased separately), transparent
 // statics and check boxes on it, the keyboard filter (Enter and Escape never
-// close or press anything), the taskbar button, and closing: a dialog that
-// is closed also ends the dialog box it has open.
+// close the dialog: Enter presses the focused button unless it is the
+// dialog's OK or Cancel, or goes to a control that asks for it; Tab follows
+// the dialog's own order when it has one), the taskbar button, and closing:
+// a dialog that is closed also ends the dialog box it has open.
 // UI thread only.
 class BaseDialog : public ResizeDialog {
 public:
     explicit BaseDialog(UINT templateId = 0);
 
     bool PreTranslateMessage(MSG* msg) override;
+
+    // The controls Tab and Shift+Tab go through, in order (the hidden and
+    // disabled ones are passed over). Empty: the dialog manager's order, and
+    // a child dialog leaves Tab to the dialog that holds it.
+    virtual std::vector<HWND> GetTabOrder() { return {}; }
 
     // The background: a brush (the button-face colour by default; null for
     // none) and a picture stretched over the client area.
@@ -42,6 +50,8 @@ protected:
 
 private:
     void OnPaint();
+    bool OnTabKey();
+    void OnEnterKey(MSG* msg);
     bool OnCtlColor(HDC dc, HWND control, LRESULT& result);
     void OnClose();
 

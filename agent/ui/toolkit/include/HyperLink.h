@@ -32,8 +32,12 @@ public:
 protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     COLORREF CurrentTextColor() const override;
+    // The text, then the focus cue round it.
+    void Paint(HDC dc) override;
 
 private:
+    // The part of the client area the text occupies.
+    RECT TextRect() const;
     // Whether a client point lies over the part of the window the text occupies.
     bool HitText(POINT client) const;
     void SetOverText(bool over);

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "ControlGeometry.h"
 #include "SkinImage.h"
 #include "SkinKeys.h"
@@ -32,7 +34,13 @@ public:
     void SetTextColors(const StateColors& colors);
     void SetBackgroundColors(const StateColors& colors);
     void SetTextMargin(POINT margin);
+    // The focus cue is drawn while the button has the focus and the
+    // window's keyboard-cue state shows cues; false never draws it.
     void SetFocusRectVisible(bool visible) { focusRect_ = visible; }
+    // The text drawn on the button when it differs from its window text
+    // (which screen readers read): empty draws the window text.
+    void SetDisplayText(const std::wstring& text);
+    const std::wstring& GetDisplayText() const { return displayText_; }
     const StateColors& GetTextColors() const { return textColors_; }
     const StateColors& GetBackgroundColors() const { return bgColors_; }
     POINT GetTextMargin() const { return textMargin_; }
@@ -53,7 +61,8 @@ private:
     StateColors textColors_;
     StateColors bgColors_;
     POINT textMargin_{0, 0};
-    bool focusRect_ = false;
+    std::wstring displayText_;
+    bool focusRect_ = true;
     bool hover_ = false;
     bool tracking_ = false;
 };

@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "BufferDC.h"
+#include "KeyboardNavigation.h"
 
 namespace Lumen {
 
@@ -42,9 +43,51 @@ void BaseDialog::SetBackgroundColor(COLORREF color)
     if (brush) backgroundBrush_ = std::move(brush);
 }
 
+bool BaseDialog::OnTabKey()
+{
+    if (::GetKeyState(VK_CONTROL) < 0 || ::GetKeyState(VK_MENU) < 0) return false;
+    const std::vector<HWND> order = GetTabOrder();
+    if (order.empty()) return false;
+    const HWND target = KeyboardNavigation::MoveFocus(order, ::GetKeyState(VK_SHIFT) < 0);
+    if (target == nullptr) return false;
+    KeyboardNavigation::ShowFocusCues(target);
+    return true;
+}
+
+void BaseDialog::OnEnterKey(MSG* msg)
+{
+    const HWND target = msg->hwnd;
+    if (target == nullptr || target == GetHwnd() || !::IsChild(GetHwnd(), target)) return;
+    const LRESULT wants = ::SendMessageW(target, WM_GETDLGCODE, msg->wParam, reinterpret_cast<LPARAM>(msg));
+    if ((wants & (DLGC_WANTMESSAGE | DLGC_WANTALLKEYS)) != 0) {
+        // The key only, no character: a field that does not use it stays quiet.
+        ::DispatchMessageW(msg);
+    } else if (KeyboardNavigation::IsPushButton(target)) {
+        // Never the dialog's own OK or Cancel: Enter does not close a dialog
+        // (Space still presses them).
+        const int id = ::GetDlgCtrlID(target);
+        if (id != IDOK && id != IDCANCEL) KeyboardNavigation::Press(target);
+    }
+}
+
 bool BaseDialog::PreTranslateMessage(MSG* msg)
 {
-    if (msg->message == WM_KEYDOWN && (msg->wParam == VK_RETURN || msg->wParam == VK_ESCAPE)) return true;
+    if (msg->message == WM_KEYDOWN) {
+        switch (msg->wParam) {
+        case VK_ESCAPE:
+            return true;
+        case VK_RETURN:
+            OnEnterKey(msg);
+            return true;
+        case VK_TAB:
+            if (OnTabKey()) return true;
+            // A row or panel without its own order: the dialog around it decides.
+            if ((::GetWindowLongW(GetHwnd(), GWL_STYLE) & WS_CHILD) != 0) return false;
+            break;
+        default:
+            break;
+        }
+    }
     if (msg->message == TaskbarManager::TaskbarButtonCreatedMessage() && msg->hwnd == GetHwnd()) {
         taskbar_.OnTaskbarButtonCreated();
         return true;

@@ -67,12 +67,19 @@ bool Dialog::Create(UINT templateId, HWND parent)
     if (GetHwnd() != nullptr) return false;
     RegisterCustomControlClasses();
     templateId_ = templateId;
+    const HWND focus = ::GetFocus();
     HWND hwnd = ::CreateDialogParamW(ResourceModule(), MAKEINTRESOURCEW(templateId), parent, DialogProc,
                                      reinterpret_cast<LPARAM>(this));
     if (hwnd == nullptr) {
         OutputDebugMessage(L"fail to create dialog %d, error : %d", static_cast<int>(templateId),
                            static_cast<int>(::GetLastError()));
         return false;
+    }
+    // The dialog manager gives a new dialog's first control the focus even
+    // while the dialog is hidden: the keys would go to a window nobody sees.
+    const HWND taken = ::GetFocus();
+    if (!::IsWindowVisible(hwnd) && taken != focus && (taken == hwnd || ::IsChild(hwnd, taken))) {
+        ::SetFocus(focus != nullptr && ::IsWindow(focus) ? focus : nullptr);
     }
     return true;
 }

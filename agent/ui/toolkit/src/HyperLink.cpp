@@ -6,6 +6,7 @@
 #include "DesktopShell.h"
 #include "FontDC.h"
 #include "GdiHandles.h"
+#include "KeyboardNavigation.h"
 
 namespace Lumen {
 
@@ -37,7 +38,7 @@ bool HyperLink::Open()
     return true;
 }
 
-bool HyperLink::HitText(POINT client) const
+RECT HyperLink::TextRect() const
 {
     HWND hwnd = GetHwnd();
     RECT rc;
@@ -52,8 +53,25 @@ bool HyperLink::HitText(POINT client) const
         ::GetTextExtentPoint32W(dc.Get(), text.c_str(), static_cast<int>(text.size()), &size);
         textWidth = size.cx;
     }
-    const RECT area = LinkTextRect(style, rc, textWidth);
+    return LinkTextRect(style, rc, textWidth);
+}
+
+bool HyperLink::HitText(POINT client) const
+{
+    const RECT area = TextRect();
     return ::PtInRect(&area, client) != FALSE;
+}
+
+void HyperLink::Paint(HDC dc)
+{
+    StaticEx::Paint(dc);
+    if (!KeyboardNavigation::ShowsFocusCue(GetHwnd())) return;
+    RECT client = {};
+    ::GetClientRect(GetHwnd(), &client);
+    RECT cue = TextRect();
+    ::InflateRect(&cue, 1, 0);
+    ::IntersectRect(&cue, &cue, &client);
+    ::DrawFocusRect(dc, &cue);
 }
 
 void HyperLink::SetOverText(bool over)
@@ -106,6 +124,13 @@ LRESULT HyperLink::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
                 return 0;
             }
             break;
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+        case WM_UPDATEUISTATE: {
+            const LRESULT result = StaticEx::WindowProc(message, wParam, lParam);
+            Redraw();
+            return result;
+        }
         default:
             break;
     }

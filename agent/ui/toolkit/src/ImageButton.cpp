@@ -4,6 +4,7 @@
 
 #include "BufferDC.h"
 #include "FontDC.h"
+#include "KeyboardNavigation.h"
 
 namespace Lumen {
 
@@ -52,6 +53,12 @@ void ImageButton::SetTextMargin(POINT margin)
     Redraw();
 }
 
+void ImageButton::SetDisplayText(const std::wstring& text)
+{
+    displayText_ = text;
+    Redraw();
+}
+
 void ImageButton::Redraw()
 {
     if (GetHwnd() != nullptr) ::RedrawWindow(GetHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
@@ -89,16 +96,21 @@ void ImageButton::Paint(HDC target)
     const SkinImage& picture = checkedBox && checkedStrip_.IsValid() ? checkedStrip_ : strip_;
     picture.DrawStripFrame(dc, rc, state);
 
-    if (focusRect_ && ::GetFocus() == hwnd) {
+    if (focusRect_ && KeyboardNavigation::ShowsFocusCue(hwnd)) {
         RECT focus = rc;
-        ::InflateRect(&focus, -3, -3);
+        // A check box is small: its cue goes round all of it.
+        const DWORD kind = style & BS_TYPEMASK;
+        if (kind == BS_PUSHBUTTON || kind == BS_DEFPUSHBUTTON) ::InflateRect(&focus, -3, -3);
         ::DrawFocusRect(dc, &focus);
     }
 
-    const int length = ::GetWindowTextLengthW(hwnd);
-    if (length > 0) {
-        std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    std::wstring text = displayText_;
+    if (text.empty()) {
+        const int length = ::GetWindowTextLengthW(hwnd);
+        text.assign(static_cast<size_t>(length > 0 ? length : 0) + 1, L'\0');
         text.resize(static_cast<size_t>(::GetWindowTextW(hwnd, &text[0], length + 1)));
+    }
+    if (!text.empty()) {
         FontDC font(dc, reinterpret_cast<HFONT>(::SendMessageW(hwnd, WM_GETFONT, 0, 0)));
         ::SetBkMode(dc, TRANSPARENT);
         ::SetTextColor(dc, fg[state]);

@@ -8,14 +8,21 @@
 #include <gdiplus.h>
 #include <shellapi.h>
 
+#include <algorithm>
+#include <climits>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "AgentCmdNotifyConfigChange.h"
 #include "ConfigManager.h"
 #include "EditEx.h"
 #include "FakeDesktopShell.h"
+#include "ControlGeometry.h"
+#include "ImageButton.h"
 #include "Lumen/LogManager.h"
 #include "Lumen/StringUtils.h"
 #include "MessageLoop.h"
@@ -202,6 +209,106 @@ size_t VisibleChildren(HWND parent)
     return count;
 }
 
+
+bool IsClass(HWND hwnd, const wchar_t* name)
+{
+    wchar_t className[64] = {};
+    return ::GetClassNameW(hwnd, className, 64) > 0 && lstrcmpiW(className, name) == 0;
+}
+
+// The text a control draws: a skinned button may draw another text than its
+// window text.
+std::wstring ShownText(HWND control)
+{
+    if (const auto* button = dynamic_cast<Lumen::ImageButton*>(Lumen::Window::FromHandle(control))) {
+        if (!button->GetDisplayText().empty()) return button->GetDisplayText();
+    }
+    if (IsClass(control, L"EditWithClear")) return L"";
+    return TextOf(control);
+}
+
+// The room `text` takes in `control`'s font, laid out as the control lays it
+// out (wrapped statics at their width, everything else on one line). For an
+// edit, the height of a line in its field.
+SIZE TextSizeIn(HWND control, const std::wstring& text)
+{
+    HWND measured = control;
+    std::wstring sample = text;
+    if (IsClass(control, L"EditWithClear")) {
+        measured = InnerEdit(control);
+        sample = L"Ag";
+    }
+    if (measured == nullptr || sample.empty()) return SIZE{0, 0};
+    RECT client = {};
+    ::GetClientRect(control, &client);
+    const HDC dc = ::GetDC(measured);
+    const HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(measured, WM_GETFONT, 0, 0)));
+    RECT need = {0, 0, client.right, 0};
+    UINT format = DT_CALCRECT | DT_NOPREFIX | DT_SINGLELINE;
+    if (IsClass(measured, L"Static")) {
+        const UINT own = Lumen::StaticTextFormat(static_cast<DWORD>(::GetWindowLongW(measured, GWL_STYLE)));
+        if ((own & DT_WORDBREAK) != 0 && (own & DT_END_ELLIPSIS) == 0) format = DT_CALCRECT | DT_NOPREFIX | DT_WORDBREAK;
+    }
+    ::DrawTextW(dc, sample.c_str(), -1, &need, format);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(measured, dc);
+    if (measured != control) {
+        RECT field = {};
+        ::GetClientRect(measured, &field);
+        // Reported against the container's size: the field's shortfall added.
+        return SIZE{0, need.bottom + (client.bottom - field.bottom)};
+    }
+    return SIZE{need.right, need.bottom};
+}
+
+// What is cut, clipped or overlaps in `window`: each shown child must lie
+// inside the client area, its text (in its own font) must fit it, and no two
+// shown controls with text or input may overlap. Pictures without text may
+// lie under or over others.
+std::vector<std::string> LayoutProblems(HWND window, const std::string& where)
+{
+    struct Shown {
+        HWND hwnd;
+        RECT rect;
+    };
+    std::vector<std::string> problems;
+    std::vector<Shown> shown;
+    RECT client = {};
+    ::GetClientRect(window, &client);
+    for (HWND child = ::GetWindow(window, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        if (!::IsWindowVisible(child)) continue;
+        const RECT rect = ClientRectIn(window, child);
+        const std::wstring text = ShownText(child);
+        const std::string name = where + " #" + std::to_string(::GetDlgCtrlID(child)) + " \"" +
+                                 Lumen::WideToUtf8(text) + "\"";
+        RECT inside = {};
+        ::IntersectRect(&inside, &rect, &client);
+        if (!::EqualRect(&inside, &rect)) problems.push_back(name + " is cut by the window's edge");
+        const SIZE need = TextSizeIn(child, text);
+        RECT area = {};
+        ::GetClientRect(child, &area);
+        if (const auto* button = dynamic_cast<Lumen::ImageButton*>(Lumen::Window::FromHandle(child))) {
+            area.right -= std::max<LONG>(button->GetTextMargin().x, 0);
+            area.bottom -= std::max<LONG>(button->GetTextMargin().y, 0);
+        }
+        if (need.cx > area.right || need.cy > area.bottom) {
+            problems.push_back(name + " needs " + std::to_string(need.cx) + "x" + std::to_string(need.cy) +
+                               " but has " + std::to_string(area.right) + "x" + std::to_string(area.bottom));
+        }
+        if (!text.empty() || !IsClass(child, L"Static")) shown.push_back(Shown{child, rect});
+    }
+    for (size_t i = 0; i < shown.size(); ++i) {
+        for (size_t j = i + 1; j < shown.size(); ++j) {
+            RECT both = {};
+            if (::IntersectRect(&both, &shown[i].rect, &shown[j].rect)) {
+                problems.push_back(where + " #" + std::to_string(::GetDlgCtrlID(shown[i].hwnd)) + " and #" +
+                                   std::to_string(::GetDlgCtrlID(shown[j].hwnd)) + " overlap");
+            }
+        }
+    }
+    return problems;
+}
+
 }  // namespace
 
 TEST_F(AgentWindowsTest, LoginButtonFollowsTheTwoCharacterRuleAndKeysRoute)
@@ -227,10 +334,27 @@ TEST_F(AgentWindowsTest, LoginButtonFollowsTheTwoCharacterRuleAndKeysRoute)
     EXPECT_EQ(::GetFocus(), PasswordEdit()) << "Enter in the id field";
     PressKey(PasswordEdit(), VK_TAB);
     EXPECT_EQ(::GetFocus(), button) << "Tab in the password field";
+    const HWND check = Item(login_, IDC_CHECK_AUTO_LOGIN);
+    const HWND link = Item(login_, IDC_LINK_REMOTE_ASSIST);
     PressKey(button, VK_TAB);
-    EXPECT_EQ(::GetFocus(), IdEdit()) << "Tab on the login button";
+    EXPECT_EQ(::GetFocus(), check) << "Tab on the login button";
+    PressKey(check, VK_TAB);
+    EXPECT_EQ(::GetFocus(), link) << "Tab on the check box";
+    PressKey(link, VK_TAB);
+    EXPECT_EQ(::GetFocus(), IdEdit()) << "Tab on the link wraps round";
     PressKey(IdEdit(), VK_TAB);
     EXPECT_EQ(::GetFocus(), PasswordEdit());
+    // Space toggles the check box; Enter on the link opens it.
+    ::SetFocus(check);
+    const LRESULT checked = ::SendMessageW(check, BM_GETCHECK, 0, 0);
+    PressKey(check, VK_SPACE);
+    EXPECT_NE(::SendMessageW(check, BM_GETCHECK, 0, 0), checked) << "Space on the check box";
+    const std::wstring mark = g_folder + L"assisted.txt";
+    ::DeleteFileW(mark.c_str());
+    ::SetFocus(link);
+    PressKey(link, VK_RETURN);
+    EXPECT_TRUE(PumpUntil([&] { return PavoTest::FileExists(mark); }, 30000)) << "Enter on the link";
+    ::SetFocus(PasswordEdit());
     EXPECT_TRUE(::IsWindowVisible(login_)) << "Enter and Escape never close the page";
     PressKey(PasswordEdit(), VK_ESCAPE);
     EXPECT_TRUE(::IsWindowVisible(login_));
@@ -567,6 +691,94 @@ TEST_F(AgentWindowsTest, ServerTextIsShownAsData)
               L"<html> <head> <style></style> </head> <body> %s </body> </html>");
 }
 
+// Every window as the user sees it at this run's screen DPI (the program runs
+// once per DPI, see the test list): screenshots named after the DPI, and
+// nothing cut, clipped or overlapping.
+TEST_F(AgentWindowsTest, EveryWindowFitsAtThisDpi)
+{
+    int dpi = 96;
+    {
+        const HDC screen = ::GetDC(nullptr);
+        dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
+        ::ReleaseDC(nullptr, screen);
+    }
+    wchar_t asked[16] = {};
+    ::GetEnvironmentVariableW(L"PAVO_WINE_DPI", asked, 16);
+    std::printf("screen DPI %d (LogPixels %ls), caption %d px, default GUI font:", dpi, asked[0] ? asked : L"96",
+                ::GetSystemMetrics(SM_CYCAPTION));
+    {
+        LOGFONTW font = {};
+        ::GetObjectW(::GetStockObject(DEFAULT_GUI_FONT), sizeof(font), &font);
+        std::printf(" %ld px\n", static_cast<long>(font.lfHeight));
+    }
+    const std::wstring prefix = L"dpi" + std::to_wstring(dpi) + L"-";
+    auto check = [&](HWND window, const char* where) {
+        for (const std::string& problem : LayoutProblems(window, where)) ADD_FAILURE() << dpi << " dpi: " << problem;
+    };
+
+    ::SetForegroundWindow(hwnd_);
+    SaveScreenshot(hwnd_, prefix + L"01-login");
+    check(login_, "login page");
+
+    LogIn();
+    InspectionView& list = dialog_->GetInspectionView();
+    SaveScreenshot(hwnd_, prefix + L"02-products");
+    check(list.GetHwnd(), "list page");
+    for (const auto& row : list.GetRowPool().Rows()) {
+        if (::IsWindowVisible(row->GetHwnd())) check(row->GetHwnd(), "product row");
+    }
+
+    MessageView& overlay = dialog_->GetMessageView();
+    RunWhen([&] { return overlay.IsWaiting(); }, [&] {
+        SaveScreenshot(hwnd_, prefix + L"03-question");
+        check(overlay.GetHwnd(), "question");
+        ClickCenter(Item(overlay.GetHwnd(), IDC_BUTTON_MSG_CANCEL));
+    });
+    overlay.ShowMessage(dialog_->GetString(L"소프트웨어 설치 간 재부팅이 필요할 수 있습니다.\n설치를 계속 진행하시겠습니까?"),
+                        MessageViewFlags::kLoadingQuestion);
+    RunWhen([&] { return overlay.IsWaiting(); }, [&] {
+        SaveScreenshot(hwnd_, prefix + L"04-failure");
+        check(overlay.GetHwnd(), "failure message");
+        ClickCenter(Item(overlay.GetHwnd(), IDC_BUTTON_MSG_OK));
+    });
+    overlay.ShowMessage(dialog_->GetString(L"일부 소프트웨어 설치에 실패했습니다.\n해당 프로그램을 재설치 해주세요."),
+                        MessageViewFlags::kFailure);
+    overlay.HideMessage();
+
+    NOTICE_INFO notice;
+    notice.id = 9;
+    notice.title = dialog_->GetString(L"데모용 공지 사항입니다.");
+    notice.body = L"<b>" + notice.title + L"</b>";
+    notice.date = L"2023-07-10 오후 02:00";
+    ConfigManager::GetInstance()->SetNotice(notice);
+    ASSERT_TRUE(PumpUntil([&] {
+        return dialog_->GetNoticeView() != nullptr && ::IsWindowVisible(dialog_->GetNoticeView()->GetHwnd());
+    }, 30000));
+    PumpUntil([&] { return dialog_->GetNoticeView()->GetHtml().IsTextFallback(); }, 10000);
+    SaveScreenshot(dialog_->GetNoticeView()->GetHwnd(), prefix + L"05-notice");
+    check(dialog_->GetNoticeView()->GetHwnd(), "notice");
+    ::ShowWindow(dialog_->GetNoticeView()->GetHwnd(), SW_HIDE);
+
+    ASSERT_NE(dialog_->GetUserInfoView(), nullptr);
+    UserInfoView& info = *dialog_->GetUserInfoView();
+    info.SetUserInfo(L"DemoCorp", L"DEMO-0001", L"Demo Customer");
+    info.CenterOn(hwnd_);
+    ::ShowWindow(info.GetHwnd(), SW_SHOW);
+    SaveScreenshot(info.GetHwnd(), prefix + L"06-user-information");
+    check(info.GetHwnd(), "user information");
+    ::ShowWindow(info.GetHwnd(), SW_HIDE);
+
+    HWND about = nullptr;
+    RunWhen([] { return ::GetDlgItem(::GetActiveWindow(), IDC_STATIC_VERSION) != nullptr; }, [&] {
+        about = ::GetActiveWindow();
+        SaveScreenshot(about, prefix + L"07-about");
+        check(about, "about box");
+        ::PostMessageW(about, WM_LBUTTONUP, 0, MAKELPARAM(20, 20));
+    });
+    ::SendMessageW(hwnd_, WM_COMMAND, ID_TRAY_ABOUT, 0);
+    EXPECT_NE(about, nullptr);
+}
+
 TEST_F(AgentWindowsTest, TrayIconIsAddedAgainWhenTheShellRestarts)
 {
     // Wine keeps a tray window even without a desktop shell.
@@ -677,6 +889,29 @@ TEST_F(AgentWindowsTest, SystemMenuAboutItemAndRemoteAssistance)
     ::SendMessageW(hwnd_, WM_SYSCOMMAND, 16, 0);
     EXPECT_NE(about, nullptr);
     EXPECT_FALSE(::IsWindow(about));
+    // By keyboard: Enter and Escape leave it open, Space closes it.
+    about = nullptr;
+    bool openAfterEnter = false;
+    auto spaceFailed = std::make_shared<bool>(false);
+    RunWhen([] { return ::GetDlgItem(::GetActiveWindow(), IDC_STATIC_VERSION) != nullptr; }, [&] {
+        about = ::GetActiveWindow();
+        ::PostMessageW(about, WM_KEYDOWN, VK_RETURN, 1);
+        ::PostMessageW(about, WM_KEYDOWN, VK_ESCAPE, 1);
+        RunWhen([] { return true; }, [&] {
+            openAfterEnter = ::IsWindowVisible(about) != FALSE;
+            ::PostMessageW(about, WM_KEYDOWN, VK_SPACE, 1);
+            ::PostMessageW(about, WM_KEYUP, VK_SPACE, 0xC0000001);
+            const ULONGLONG due = ::GetTickCount64() + 5000;
+            RunWhen([due] { return ::GetTickCount64() >= due; }, [box = about, spaceFailed] {
+                if (!::IsWindow(box)) return;
+                *spaceFailed = true;
+                ::PostMessageW(box, WM_LBUTTONUP, 0, MAKELPARAM(20, 20));
+            });
+        });
+    });
+    ::SendMessageW(hwnd_, WM_SYSCOMMAND, 16, 0);
+    EXPECT_TRUE(openAfterEnter);
+    EXPECT_FALSE(*spaceFailed) << "Space did not close the box";
 
     // The tray item hands the language table's address to the user's desktop
     // shell, and the login page's link the skin's "url".
@@ -743,4 +978,147 @@ TEST_F(AgentWindowsTest, AutomaticLoginRules)
     });
     ASSERT_TRUE(PumpUntil([&] { return resultFlags != 0 && !config->IsInstalling(); }, 180000));
     EXPECT_EQ(resultFlags, MessageViewFlags::kFailure) << "two of the products cannot be installed";
+}
+
+// After the continued installation: whatever is left to install fails fast.
+// Real key input only, from the login page to the end of an install-all.
+TEST_F(AgentWindowsTest, KeyboardAloneLogsInAndInstallsAll)
+{
+    ::SetForegroundWindow(hwnd_);
+    ASSERT_TRUE(PumpUntil([&] { return ::GetForegroundWindow() == hwnd_; }, 5000));
+    ASSERT_TRUE(PumpUntil([&] { return ::GetFocus() == IdEdit(); }, 5000)) << "the login page starts in the id field";
+    SendText(L"demo");
+    SendKey(VK_TAB);
+    EXPECT_EQ(::GetFocus(), PasswordEdit());
+    SendText(L"demo1234");
+    SendKey(VK_TAB);
+    ASSERT_EQ(::GetFocus(), Item(login_, IDC_BUTTON_LOGIN));
+    SendKey(VK_TAB, true);
+    EXPECT_EQ(::GetFocus(), PasswordEdit()) << "Shift+Tab goes back";
+    SendKey(VK_TAB);
+    SendKey(VK_SPACE);
+    ASSERT_TRUE(LoggedIn());
+
+    InspectionView& list = dialog_->GetInspectionView();
+    const HWND page = list.GetHwnd();
+    ASSERT_TRUE(PumpUntil([&] { return ::GetFocus() == Item(page, IDC_BUTTON_REMOTE_ASSIST); }, 5000))
+        << "the list page starts on remote support, also after the check's overlay";
+    // The order: remote support, refresh, install all, then each product's
+    // button row by row, whose window text names its product.
+    std::vector<HWND> seen;
+    for (int i = 0; i < 8; ++i) {
+        seen.push_back(::GetFocus());
+        SendKey(VK_TAB);
+    }
+    EXPECT_EQ(seen[1], Item(page, IDC_BUTTON_REFRESH));
+    EXPECT_EQ(seen[2], Item(page, IDC_BUTTON_INSTALL_ALL));
+    size_t buttons = 0;
+    std::pair<LONG, LONG> last = {LONG_MIN, LONG_MIN};
+    for (size_t i = 3; i < seen.size() && seen[i] != seen[0]; ++i, ++buttons) {
+        const auto found = std::find_if(list.GetRowPool().Rows().begin(), list.GetRowPool().Rows().end(),
+                                        [&](const auto& row) { return row->GetInstallButton() == seen[i]; });
+        ASSERT_NE(found, list.GetRowPool().Rows().end()) << i;
+        const std::wstring name = TextOf(Item((*found)->GetHwnd(), IDC_STATIC_PRODUCT_NAME));
+        EXPECT_NE(TextOf(seen[i]).find(name), std::wstring::npos) << Lumen::WideToUtf8(TextOf(seen[i]));
+        RECT rect = {};
+        ::GetWindowRect(seen[i], &rect);
+        const std::pair<LONG, LONG> at = {rect.top, rect.left};
+        EXPECT_GT(at, last) << "row by row from the top, each from the left";
+        last = at;
+    }
+    size_t notInstalled = 0;
+    for (const auto& row : list.GetRowPool().Rows()) notInstalled += row->GetProduct().installed ? 0 : 1;
+    EXPECT_EQ(buttons, notInstalled) << "every shown install button, and only those";
+
+    // Install all with Enter: "계속 진행" has the focus and takes Enter;
+    // the result's "확인" has it and takes Space.
+    while (::GetFocus() != Item(page, IDC_BUTTON_INSTALL_ALL)) SendKey(VK_TAB);
+    MessageView& overlay = dialog_->GetMessageView();
+    const HWND view = overlay.GetHwnd();
+    HWND focusOnQuestion = nullptr;
+    HWND focusOnResult = nullptr;
+    HWND focusWhileWorking = nullptr;
+    int resultFlags = 0;
+    RunWhen([&] { return overlay.IsWaiting() && overlay.GetFlags() == MessageViewFlags::kLoadingQuestion; }, [&] {
+        focusOnQuestion = ::GetFocus();
+        SendKey(VK_RETURN, false, false);
+    });
+    RunWhen([&] { return ::IsWindowVisible(view) && !overlay.IsWaiting() && ConfigManager::GetInstance()->IsInstalling(); },
+            [&] { focusWhileWorking = ::GetFocus(); });
+    RunWhen([&] { return overlay.IsWaiting() && overlay.GetFlags() != MessageViewFlags::kLoadingQuestion; }, [&] {
+        focusOnResult = ::GetFocus();
+        resultFlags = overlay.GetFlags();
+        SendKey(VK_SPACE, false, false);
+    });
+    // Should a key go astray, the waits end after a while instead of hanging the run.
+    auto running = std::make_shared<bool>(true);
+    int stuck = 0;
+    for (int seconds : {60, 90, 120}) {
+        const ULONGLONG due = ::GetTickCount64() + seconds * 1000ULL;
+        RunWhen([due] { return ::GetTickCount64() >= due; }, [running, &stuck, &overlay] {
+            if (*running && overlay.IsWaiting()) {
+                ++stuck;
+                overlay.EndWaitFromAnyThread();
+            }
+        });
+    }
+    SendKey(VK_RETURN);
+    const bool finished = PumpUntil([&] {
+        return resultFlags != 0 && !overlay.IsWaiting() && !::IsWindowVisible(view) &&
+               !ConfigManager::GetInstance()->IsInstalling();
+    }, 180000);
+    *running = false;
+    EXPECT_EQ(stuck, 0) << "a wait was ended by the watchdog: a key did not arrive";
+    ASSERT_TRUE(finished) << resultFlags;
+    EXPECT_EQ(focusOnQuestion, Item(view, IDC_BUTTON_MSG_CONTINUE));
+    EXPECT_TRUE(focusWhileWorking == view || ::IsChild(view, focusWhileWorking))
+        << "without buttons the overlay still holds the focus";
+    EXPECT_EQ(focusOnResult, Item(view, IDC_BUTTON_MSG_OK));
+    ASSERT_TRUE(QueueDrained());
+    EXPECT_FALSE(::IsWindowVisible(view));
+    EXPECT_EQ(::GetFocus(), Item(page, IDC_BUTTON_INSTALL_ALL)) << "back where it was before the overlay";
+
+    // Log-out: the login page takes the focus in its id field.
+    ::PostMessageW(hwnd_, WM_COMMAND, ID_TRAY_LOGOUT, 0);
+    ASSERT_TRUE(PumpUntil([&] { return dialog_->GetCurrentPage() == &dialog_->GetLoginView(); }, 30000));
+    EXPECT_TRUE(PumpUntil([&] { return ::GetFocus() == IdEdit(); }, 5000));
+}
+
+// The notice and user-information windows: Tab goes round their controls;
+// Enter never closes them, Space presses their "확인".
+TEST_F(AgentWindowsTest, PopupWindowsTabRoundTheirControls)
+{
+    dialog_->OnConfigChanged(1);  // creates the windows
+    ASSERT_TRUE(QueueDrained());
+    ASSERT_NE(dialog_->GetUserInfoView(), nullptr);
+    UserInfoView& info = *dialog_->GetUserInfoView();
+    ::ShowWindow(info.GetHwnd(), SW_SHOW);
+    ::SetForegroundWindow(info.GetHwnd());
+    const HWND ok = ::GetDlgItem(info.GetHwnd(), IDOK);
+    ::SetFocus(ok);
+    std::vector<HWND> seen;
+    for (int i = 0; i < 4; ++i) {
+        PressKey(::GetFocus(), VK_TAB);
+        seen.push_back(::GetFocus());
+    }
+    EXPECT_EQ(seen[0], InnerEdit(::GetDlgItem(info.GetHwnd(), IDC_EDIT_COMPANY)));
+    EXPECT_EQ(seen[1], InnerEdit(::GetDlgItem(info.GetHwnd(), IDC_EDIT_USER_ID)));
+    EXPECT_EQ(seen[2], InnerEdit(::GetDlgItem(info.GetHwnd(), IDC_EDIT_USER_NAME)));
+    EXPECT_EQ(seen[3], ok);
+    PressKey(ok, VK_RETURN);
+    PressKey(ok, VK_ESCAPE);
+    EXPECT_TRUE(::IsWindowVisible(info.GetHwnd())) << "Enter and Escape never close it";
+    PressKey(ok, VK_SPACE);
+    EXPECT_FALSE(::IsWindowVisible(info.GetHwnd())) << "Space presses its button";
+
+    NoticeView& notice = *dialog_->GetNoticeView();
+    ::ShowWindow(notice.GetHwnd(), SW_SHOW);
+    ::SetForegroundWindow(notice.GetHwnd());
+    const HWND noticeOk = ::GetDlgItem(notice.GetHwnd(), IDOK);
+    ::SetFocus(noticeOk);
+    PressKey(noticeOk, VK_TAB);
+    EXPECT_EQ(::GetFocus(), InnerEdit(::GetDlgItem(notice.GetHwnd(), IDC_EDIT_NOTICE_TITLE)));
+    PressKey(::GetFocus(), VK_TAB, false);
+    EXPECT_EQ(::GetFocus(), noticeOk);
+    ::ShowWindow(notice.GetHwnd(), SW_HIDE);
 }

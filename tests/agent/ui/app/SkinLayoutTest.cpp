@@ -1,7 +1,7 @@
 // The shipped skin against the shipped texts: every push button's text, in
-// each language, fits its button with room to spare, in the button's own
-// font (face, size and weight from the skin), measured by GDI as the button
-// will draw it.
+// each language and at each usual screen DPI, fits its button with room to
+// spare, in the button's own font (face, size and weight from the skin),
+// measured by GDI as the button will draw it.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -70,17 +70,21 @@ protected:
         if (!unpacked_.empty()) Lumen::DeleteDirectoryTree(unpacked_);
     }
 
-    // Width in pixels of `text` in the font the skin gives `entry`.
-    int TextWidth(const Json::Value& entry, const std::wstring& text)
+    // Width in pixels of `text` in the font the skin gives `entry`, on a
+    // screen of `dpi` that the program sees as it is: a "font_size" keeps its
+    // pixel height at every DPI, the system's default font grows with it.
+    int TextWidth(const Json::Value& entry, const std::wstring& text, int dpi)
     {
         const Lumen::FontKeys keys = Lumen::ReadFontKeys(entry);
         LOGFONTW font = {};
         ::GetObjectW(::GetStockObject(DEFAULT_GUI_FONT), sizeof(font), &font);
         if (keys.hasFace) wcsncpy_s(font.lfFaceName, keys.face.c_str(), _TRUNCATE);
         Lumen::ScopedGetDC screen(nullptr);
+        const int screenDpi = ::GetDeviceCaps(screen.Get(), LOGPIXELSY);
         if (keys.hasSize) {
-            font.lfHeight = Lumen::FontHelper::PointSizeToHeight(
-                keys.size, ::GetDeviceCaps(screen.Get(), LOGPIXELSX), ::GetDeviceCaps(screen.Get(), LOGPIXELSY));
+            font.lfHeight = Lumen::FontHelper::PointSizeToHeight(keys.size, dpi, dpi);
+        } else {
+            font.lfHeight = ::MulDiv(font.lfHeight, dpi, screenDpi);
         }
         font.lfWeight = keys.hasBold && keys.bold ? FW_BOLD : FW_NORMAL;
         Lumen::ScopedFont handle(::CreateFontIndirectW(&font));
@@ -127,19 +131,22 @@ TEST_F(SkinLayoutTest, PushButtonTextsFitTheirButtonsInBothLanguages)
             std::wstring text = templateText;
             Lumen::ReadSkinText(entry, "text", &text);  // a skin may name the text itself
             const int width = entry["width"].asInt();
-            for (const Lumen::StringResManager* language : {&english_, &korean_}) {
-                const std::wstring shown = language->GetString(text);
-                const int textWidth = TextWidth(entry, shown);
-                EXPECT_GT(textWidth, 0) << Narrow(name);
-                EXPECT_LE(textWidth + 2 * kMinimumPadding, width)
-                    << Narrow(name) << ": \"" << Narrow(shown) << "\" is " << textWidth << " px wide";
-                ++checked;
+            for (const int dpi : {96, 120, 144, 192}) {
+                for (const Lumen::StringResManager* language : {&english_, &korean_}) {
+                    const std::wstring shown = language->GetString(text);
+                    const int textWidth = TextWidth(entry, shown, dpi);
+                    EXPECT_GT(textWidth, 0) << Narrow(name);
+                    EXPECT_LE(textWidth + 2 * kMinimumPadding, width)
+                        << Narrow(name) << " at " << dpi << " dpi: \"" << Narrow(shown) << "\" is " << textWidth
+                        << " px wide";
+                    ++checked;
+                }
             }
         }
         ::DestroyWindow(dialog);
     }
     ::DestroyWindow(host);
-    EXPECT_GE(checked, 16);
+    EXPECT_GE(checked, 64);
 }
 
 }  // namespace

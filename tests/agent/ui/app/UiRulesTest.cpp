@@ -14,6 +14,7 @@
 #include "MessageViewFlags.h"
 #include "ProductRowPool.h"
 #include "TrayMenuRules.h"
+#include "UiText.h"
 
 using namespace LoginRules;
 
@@ -234,4 +235,15 @@ TEST(CrossProcessMessagesTest, EachShellMessageIsAllowedOnTheMainWindow)
     EXPECT_FALSE(CrossProcessMessages::Allow(CrossProcessMessages::Target::MainWindow, main, RecordFilter));
     EXPECT_EQ(g_allowed.size(), expected.size() - 1);
     EXPECT_FALSE(CrossProcessMessages::Allow(CrossProcessMessages::Target::MainWindow, main, nullptr));
+}
+
+TEST(UiTextTest, InstallButtonNamesItsProductLiterally)
+{
+    EXPECT_EQ(UiText::FillName(L"%s 설치하기", L"Pavo Guard"), L"Pavo Guard 설치하기");
+    EXPECT_EQ(UiText::FillName(L"Install %s", L"Pavo Guard"), L"Install Pavo Guard");
+    // A name from the server is text, never a format, and only the first
+    // place holder is filled.
+    EXPECT_EQ(UiText::FillName(L"Install %s (%s)", L"100% %s %n"), L"Install 100% %s %n (%s)");
+    EXPECT_EQ(UiText::FillName(L"Install", L"X"), L"Install X") << "a table entry without a place";
+    EXPECT_EQ(UiText::FillName(L"", L"X"), L"X");
 }

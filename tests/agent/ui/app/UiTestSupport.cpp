@@ -152,6 +152,48 @@ void PressKey(HWND window, UINT key, bool control)
     }
 }
 
+namespace {
+
+INPUT KeyInput(WORD key, WORD scan, DWORD flags)
+{
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    input.ki.wScan = scan;
+    input.ki.dwFlags = flags;
+    return input;
+}
+
+void PumpFor(DWORD ms)
+{
+    const ULONGLONG end = ::GetTickCount64() + ms;
+    PumpUntil([end] { return ::GetTickCount64() >= end; }, ms + 1000);
+}
+
+}  // namespace
+
+void SendKey(WORD key, bool shift, bool pump)
+{
+    std::vector<INPUT> inputs;
+    if (shift) inputs.push_back(KeyInput(VK_SHIFT, 0, 0));
+    inputs.push_back(KeyInput(key, 0, 0));
+    inputs.push_back(KeyInput(key, 0, KEYEVENTF_KEYUP));
+    if (shift) inputs.push_back(KeyInput(VK_SHIFT, 0, KEYEVENTF_KEYUP));
+    ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    if (pump) PumpFor(150);
+}
+
+void SendText(const std::wstring& text)
+{
+    std::vector<INPUT> inputs;
+    for (wchar_t c : text) {
+        inputs.push_back(KeyInput(0, c, KEYEVENTF_UNICODE));
+        inputs.push_back(KeyInput(0, c, KEYEVENTF_UNICODE | KEYEVENTF_KEYUP));
+    }
+    ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    PumpFor(200);
+}
+
 HWND InnerEdit(HWND editWithClear)
 {
     return ::GetDlgItem(editWithClear, 25002);

@@ -23,6 +23,14 @@ void TypeText(HWND edit, const std::wstring& text);
 // the thread's keyboard state says Ctrl is down while the key is handled.
 void PressKey(HWND window, UINT key, bool control = false);
 
+// Real key input (SendInput): it goes to the window with the focus, through
+// the thread's queue and the whole filter chain. With `pump`, the messages
+// are run for a moment so that the key has arrived; without (inside a
+// RunWhen action), the running loop runs them.
+void SendKey(WORD key, bool shift = false, bool pump = true);
+// Characters typed as real input (Unicode key events).
+void SendText(const std::wstring& text);
+
 // The inner edit field of an "EditWithClear" control.
 HWND InnerEdit(HWND editWithClear);
 std::wstring TextOf(HWND hwnd);

@@ -5,6 +5,7 @@
 #include "ControlGeometry.h"
 #include "HtmlPageChoice.h"
 #include "HtmlText.h"
+#include "KeyboardNavigation.h"
 #include "WindowListLayout.h"
 
 using namespace Lumen;
@@ -230,4 +231,20 @@ TEST(HtmlPageChoice, EveryPageIsDecidedOnItsOwn)
     choice.DocumentReady();
     EXPECT_EQ(choice.Current(), Show::Text);
     EXPECT_EQ(choice.TextReason(), Reason::NoView);
+}
+
+TEST(ControlLogic, TabStopsSkipUnusableControlsAndWrapBothWays)
+{
+    using KeyboardNavigation::NextStop;
+    const std::vector<bool> usable = {true, false, true, true, false};
+    EXPECT_EQ(NextStop(usable, 0, false), 2) << "a hidden or disabled control is passed over";
+    EXPECT_EQ(NextStop(usable, 3, false), 0) << "wraps to the first";
+    EXPECT_EQ(NextStop(usable, 0, true), 3) << "backwards wraps to the last usable";
+    EXPECT_EQ(NextStop(usable, 2, true), 0);
+    EXPECT_EQ(NextStop(usable, -1, false), 0) << "focus outside the list: the first";
+    EXPECT_EQ(NextStop(usable, -1, true), 3) << "or, backwards, the last";
+    EXPECT_EQ(NextStop(usable, 9, false), 0);
+    EXPECT_EQ(NextStop({false, true, false}, 1, false), 1) << "the only usable one stays";
+    EXPECT_EQ(NextStop({false, false}, 0, false), -1);
+    EXPECT_EQ(NextStop({}, -1, true), -1);
 }

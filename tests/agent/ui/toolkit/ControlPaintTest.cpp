@@ -17,6 +17,7 @@
 #include "HyperLink.h"
 #include "ImageButton.h"
 #include "ImageLoader.h"
+#include "KeyboardNavigation.h"
 #include "StaticEx.h"
 #include "TestImages.h"
 #include "TestSupport.h"
@@ -291,6 +292,77 @@ TEST_F(ControlPaintTest, ButtonColoursTextAndMarginsWithoutPicture)
     ASSERT_GE(before, 0);
     button.SetTextMargin(POINT{0, 12});
     EXPECT_EQ(firstWhiteRow(), before + 12);
+}
+
+namespace {
+
+// A top-level window that keeps its keyboard-cue state and passes changes
+// to its children, as Windows' default window procedure does. Wine's keeps
+// no state (WM_QUERYUISTATE always answers 0, cues always shown).
+LRESULT CALLBACK UiStateHostProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    static LRESULT state = 0;
+    switch (message) {
+    case WM_QUERYUISTATE:
+        return state;
+    case WM_CHANGEUISTATE:
+    case WM_UPDATEUISTATE: {
+        const LRESULT flags = HIWORD(wParam);
+        if (LOWORD(wParam) == UIS_SET) state |= flags;
+        if (LOWORD(wParam) == UIS_CLEAR) state &= ~flags;
+        for (HWND child = ::GetWindow(hwnd, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
+            ::SendMessageW(child, WM_UPDATEUISTATE, wParam, lParam);
+        }
+        return 0;
+    }
+    default:
+        return ::DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+}
+
+}  // namespace
+
+// A mouse user's window starts with the cues hidden (the system's keyboard-cue
+// setting); the first key that moves the focus shows them.
+TEST_F(ControlPaintTest, FocusCuesFollowTheWindowsKeyboardCueState)
+{
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = UiStateHostProc;
+    windowClass.hInstance = ::GetModuleHandleW(nullptr);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    windowClass.lpszClassName = L"PavoUiStateHost";
+    ::RegisterClassW(&windowClass);
+    const HWND host = ::CreateWindowExW(0, L"PavoUiStateHost", L"", WS_POPUP | WS_VISIBLE, 0, 0, 300, 200, nullptr,
+                                        nullptr, ::GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(host, nullptr);
+    ImageButton button;
+    ImageButton check;
+    HyperLink link;
+    ASSERT_TRUE(button.CreateButton(L"OK", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, RECT{10, 10, 110, 50}, host, 210));
+    ASSERT_TRUE(check.CreateButton(L"check", WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, RECT{10, 60, 110, 80}, host,
+                                   211));
+    ASSERT_TRUE(link.CreateStatic(L"link", WS_VISIBLE | WS_TABSTOP | SS_LEFT | SS_NOTIFY, RECT{10, 90, 110, 110},
+                                  host, 212));
+    link.SetBackgroundColor(RGB(255, 255, 255));
+    ::SetForegroundWindow(host);
+    for (HWND control : {button.GetHwnd(), check.GetHwnd(), link.GetHwnd()}) {
+        SCOPED_TRACE(::GetDlgCtrlID(control));
+        ::SetFocus(host);
+        ::SendMessageW(host, WM_UPDATEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEFOCUS), 0);
+        int w = 0;
+        int h = 0;
+        const auto unfocused = CaptureClient(control, &w, &h);
+        ::SetFocus(control);
+        ASSERT_EQ(::GetFocus(), control);
+        EXPECT_FALSE(KeyboardNavigation::ShowsFocusCue(control));
+        EXPECT_EQ(CaptureClient(control, &w, &h), unfocused) << "focused by the mouse: no cue";
+        KeyboardNavigation::ShowFocusCues(control);
+        EXPECT_TRUE(KeyboardNavigation::ShowsFocusCue(control));
+        EXPECT_NE(CaptureClient(control, &w, &h), unfocused) << "after a key: the cue";
+        ::SetFocus(host);
+        EXPECT_EQ(CaptureClient(control, &w, &h), unfocused) << "the cue goes with the focus";
+    }
+    ::DestroyWindow(host);
 }
 
 TEST_F(ControlPaintTest, LinkColourFollowsHoverAndVisited)

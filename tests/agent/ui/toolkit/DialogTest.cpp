@@ -129,6 +129,23 @@ struct AcceleratorTraits {
     static void Close(Type h) noexcept { ::DestroyAcceleratorTable(h); }
 };
 
+// The dialog manager focuses a new dialog's first control even while the
+// dialog is hidden: a window made in the background takes no keys away.
+TEST(DialogTest, AHiddenNewDialogLeavesTheFocusWhereItWas)
+{
+    PlainDialog shown(IDD_PLAIN_TEST);
+    ASSERT_TRUE(shown.Create(nullptr));
+    ::ShowWindow(shown.GetHwnd(), SW_SHOW);
+    ::SetForegroundWindow(shown.GetHwnd());
+    const HWND edit = shown.GetDlgItem(IDC_FRAME_EDIT);
+    ::SetFocus(edit);
+    ASSERT_EQ(::GetFocus(), edit);
+    SkinnedBase hidden(IDD_FRAME_TEST);
+    ASSERT_TRUE(hidden.Create(shown.GetHwnd()));
+    EXPECT_FALSE(::IsWindowVisible(hidden.GetHwnd()));
+    EXPECT_EQ(::GetFocus(), edit);
+}
+
 TEST(DialogTest, TheApplicationFilterTranslatesAcceleratorsFirst)
 {
     SkinnedBase dialog(IDD_PLAIN_TEST);
