@@ -406,11 +406,12 @@ for p in programs:
         figures("GDI objects (probe)", gdi, "")
     else:
         print(f"  {'GDI objects (probe)':<34} not readable")
+    # Under Wine the probe counts the program's windows instead.
+    user_label = "USER objects (windows under Wine)"
     if user:
-        # Under Wine the probe counts the program's windows instead.
-        figures("USER objects (probe)", user, "")
+        figures(user_label, user, "")
     else:
-        print(f"  {'USER objects (probe)':<34} not readable")
+        print(f"  {user_label:<34} not readable")
     figures("private bytes, RssAnon+VmSwap (KB)", [(t, v) for t, v, _, _ in proc[p]], "KB")
     figures("private dirty, smaps_rollup (KB)", [(t, d) for t, _, d, _ in proc[p]], "KB")
     figures("Wine's unix threads", [(t, n) for t, _, _, n in proc[p]], "")
