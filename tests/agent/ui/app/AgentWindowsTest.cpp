@@ -388,8 +388,8 @@ TEST_F(AgentWindowsTest, FillingTheListLeavesAnotherWindowsUpdateLockAlone)
     InspectionView& list = dialog_->GetInspectionView();
     const std::vector<PRODUCT_INFO> products{{L"PAVO_VIEWER", L"", false}, {L"PAVO_SYNC", L"", true}};
     list.FillList(products);  // the list is shown now: the next filling holds its painting
-    // Another program's window, locked as during a drag. Wine keeps that lock
-    // per process (Windows: one for the desktop), so the window is made here.
+    // Another program's window, locked as during a drag; made here, since no
+    // second program draws under the test's Wine desktop.
     const HWND other = ::CreateWindowExW(0, L"STATIC", L"other", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr,
                                          nullptr, nullptr, nullptr);
     ASSERT_NE(other, nullptr);
