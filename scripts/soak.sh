@@ -23,15 +23,19 @@
 # notice changes; its window must show the new title (then it is closed).
 #
 # Every 10 s the probe (tools/process-probe) records the handle and thread
-# counts of both programs, and the script their private bytes from /proc
+# counts and the GDI and USER objects of both programs (under Wine, whose
+# GetGuiResources answers nothing, the GDI handle table's used entries and the
+# program's windows), and the script their private bytes from /proc
 # (Wine does not report another process's private bytes). At the end it
 # prints, per program and figure, the first, the last and the largest value
 # and growth, and exits 1 when a program died (or was replaced), an event
 # did not recover, or the stage could not be set up.
 #
 # Results are kept in build/soak/ (the last run; PAVO_SOAK_RESULTS=FOLDER
-# to choose another): samples.csv, events.csv, summary.txt, the probe's and
-# /proc's raw samples, the server's log and both programs' logs.
+# to choose another; a folder that an earlier run did not make is never
+# emptied, the script stops instead): samples.csv, events.csv, summary.txt,
+# the probe's and /proc's raw samples, the server's log and both programs'
+# logs.
 # PAVO_SOAK_EVENTS="NAME..." limits the events to those named (delay notice
 # result-500 http-500 malformed-json chunked no-content-length expired-tokens
 # server-restart).
@@ -63,8 +67,20 @@ command -v xdotool >/dev/null || {
 . "$root/tests/e2e/e2e-lib.sh"
 
 results=${PAVO_SOAK_RESULTS:-$PAVO_BUILD_DIR/soak}
-rm -rf "$results"
-mkdir -p "$results"
+# The results folder is emptied before a run only when an earlier run made it
+# (its mark is inside): a mistyped PAVO_SOAK_RESULTS must not delete anything.
+results_mark=.pavo-soak-results
+if [ -L "$results" ] || { [ -e "$results" ] && [ ! -d "$results" ]; }; then
+    echo "soak: $results is not a folder; choose another PAVO_SOAK_RESULTS" >&2
+    exit 2
+elif [ -d "$results" ] && [ -n "$(ls -A "$results")" ] && [ ! -f "$results/$results_mark" ]; then
+    echo "soak: $results was not made by soak.sh and is not empty; remove it yourself or choose another PAVO_SOAK_RESULTS" >&2
+    exit 2
+fi
+if [ -d "$results" ]; then
+    find "$results" -mindepth 1 -delete || exit 1
+fi
+mkdir -p "$results" && : >"$results/$results_mark" || exit 1
 events=$results/events.csv
 samples=$results/samples.csv
 echo "elapsed_s,event,outcome,seconds,detail" >"$events"
@@ -333,7 +349,9 @@ with open(probe_file, newline="") as f:
             problems.append(f"{name}: probe status {row['status']} at {int(row['elapsed_ms']) // 1000} s")
             continue
         pids[name].add(row["pid"])
-        probe[name].append((int(row["elapsed_ms"]) / 1000, int(row["handles"]), int(row["threads"])))
+        # GDI and USER objects are "na" where they could not be read.
+        gui = [int(v) if v and v.isdigit() else None for v in (row.get("gdi_objects"), row.get("user_objects"))]
+        probe[name].append((int(row["elapsed_ms"]) / 1000, int(row["handles"]), int(row["threads"]), gui[0], gui[1]))
 proc = {p: [] for p in programs}
 with open(proc_file) as f:
     for row in csv.DictReader(f):
@@ -354,12 +372,14 @@ for p in programs:
 
 with open(out_file, "w") as f:
     w = csv.writer(f)
-    w.writerow(["source", "program", "elapsed_s", "handles_or_private_kb", "threads_or_private_dirty_kb"])
+    w.writerow(["source", "program", "elapsed_s", "handles_or_private_kb", "threads_or_private_dirty_kb",
+                "gdi_objects", "user_objects"])
     for p in programs:
         for s in probe[p]:
-            w.writerow(["probe", p, f"{s[0]:.0f}", s[1], s[2]])
+            w.writerow(["probe", p, f"{s[0]:.0f}", s[1], s[2], "na" if s[3] is None else s[3],
+                        "na" if s[4] is None else s[4]])
         for s in proc[p]:
-            w.writerow(["proc", p, s[0], s[1], s[2]])
+            w.writerow(["proc", p, s[0], s[1], s[2], "", ""])
 
 def figures(label, series, unit, warm=300):
     """first, last, max, last-first, largest growth over the first value,
@@ -378,8 +398,20 @@ print(f"  {'program / figure':<34} {'first':>9} {'last':>9} {'max':>9} {'last-1s
 for p in programs:
     duration = probe[p][-1][0] if probe[p] else 0
     print(f" {p} ({len(probe[p])} probe samples over {duration:.0f} s, process ids {', '.join(sorted(pids[p]))})")
-    figures("handles (probe)", [(t, h) for t, h, _ in probe[p]], "")
-    figures("threads (probe)", [(t, n) for t, _, n in probe[p]], "")
+    figures("handles (probe)", [(t, h) for t, h, _, _, _ in probe[p]], "")
+    figures("threads (probe)", [(t, n) for t, _, n, _, _ in probe[p]], "")
+    gdi = [(s[0], s[3]) for s in probe[p] if s[3] is not None]
+    user = [(s[0], s[4]) for s in probe[p] if s[4] is not None]
+    if gdi:
+        figures("GDI objects (probe)", gdi, "")
+    else:
+        print(f"  {'GDI objects (probe)':<34} not readable")
+    # Under Wine the probe counts the program's windows instead.
+    user_label = "USER objects (windows under Wine)"
+    if user:
+        figures(user_label, user, "")
+    else:
+        print(f"  {user_label:<34} not readable")
     figures("private bytes, RssAnon+VmSwap (KB)", [(t, v) for t, v, _, _ in proc[p]], "KB")
     figures("private dirty, smaps_rollup (KB)", [(t, d) for t, _, d, _ in proc[p]], "KB")
     figures("Wine's unix threads", [(t, n) for t, _, _, n in proc[p]], "")

@@ -97,6 +97,24 @@ DWORD GetActiveSessionId()
     return ::WTSGetActiveConsoleSessionId();
 }
 
+bool EnumerateSessionIds(std::vector<DWORD>* ids)
+{
+    ids->clear();
+    WTS_SESSION_INFOW* sessions = nullptr;
+    DWORD count = 0;
+    if (!::WTSEnumerateSessionsW(WTS_CURRENT_SERVER_HANDLE, 0, 1, &sessions, &count)) {
+        OutputDebugMessage(L"Failed to SessionUtils::EnumerateSessionIds(), error : %d",
+                           static_cast<int>(::GetLastError()));
+        return false;
+    }
+    struct Freer {
+        WTS_SESSION_INFOW* sessions;
+        ~Freer() { ::WTSFreeMemory(sessions); }
+    } freer{sessions};
+    for (DWORD i = 0; i < count; ++i) ids->push_back(sessions[i].SessionId);
+    return true;
+}
+
 DWORD GetProcessSessionId()
 {
     DWORD sessionId = 0;

@@ -46,6 +46,11 @@ std::wstring ReadFileWide(const std::wstring& path);
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 bool FileExists(const std::wstring& path);
 
+// Makes `link` a new junction (mount point) to the folder `target`, an
+// absolute path without a trailing backslash; false with the error when the
+// system cannot.
+bool MakeJunction(const std::wstring& link, const std::wstring& target, DWORD* error);
+
 // Today's local date as the daily log file names carry it: "YYYY-MM-DD".
 std::wstring TodayForLogName();
 

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 #include "Lumen/Event.h"
 #include "ProcessProbe.h"
 
@@ -64,12 +66,16 @@ TEST(ProcessProbeFormat, OneCsvLinePerSampleWithTheHeadersColumns)
     sample.workingSet = 8192;
     sample.kernelMs = 5;
     sample.userMs = 6;
-    EXPECT_EQ(FormatSample(100, sample), "100,42,a_b.exe,ok,7,3,4096,8192,5,6");
+    sample.gdiObjects = 11;
+    sample.userObjects = 12;
+    sample.guiCountsKnown = true;
+    EXPECT_EQ(FormatSample(100, sample), "100,42,a_b.exe,ok,7,3,4096,8192,5,6,11,12");
     sample.countersReliable = false;
-    EXPECT_EQ(FormatSample(100, sample), "100,42,a_b.exe,ok,7,3,na,8192,na,na");
+    sample.guiCountsKnown = false;
+    EXPECT_EQ(FormatSample(100, sample), "100,42,a_b.exe,ok,7,3,na,8192,na,na,na,na");
     int columns = 1;
     for (char c : ProbeHeader()) columns += c == ',';
-    EXPECT_EQ(columns, 10);
+    EXPECT_EQ(columns, 12);
 
     FILETIME time = {};
     time.dwLowDateTime = 123456789;
@@ -118,4 +124,32 @@ TEST(ProcessProbeSampling, SeesItsOwnProcessAndItsThreads)
     release.Set();
     ::WaitForSingleObject(thread, 10000);
     ::CloseHandle(thread);
+}
+
+// Objects made and freed here show in the counts read for this process the
+// way they are read for another one.
+TEST(ProcessProbeSampling, CountsGdiAndUserObjectsAsTheyComeAndGo)
+{
+    ProbeOptions options;
+    options.ids.push_back(::GetCurrentProcessId());
+    const auto sample = [&options] { return SampleProcesses(options).at(0); };
+    const ProcessSample before = sample();
+    ASSERT_TRUE(before.guiCountsKnown);
+
+    std::vector<HBRUSH> brushes;
+    for (int i = 0; i < 20; ++i) brushes.push_back(::CreateSolidBrush(RGB(i, 0, 0)));
+    std::vector<HWND> windows;
+    for (int i = 0; i < 3; ++i) {
+        windows.push_back(::CreateWindowExW(0, L"STATIC", L"probe", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr,
+                                            nullptr));
+    }
+    const ProcessSample during = sample();
+    for (HBRUSH brush : brushes) ::DeleteObject(brush);
+    for (HWND window : windows) ::DestroyWindow(window);
+    const ProcessSample after = sample();
+
+    EXPECT_GE(during.gdiObjects, before.gdiObjects + 20);
+    EXPECT_GE(during.userObjects, before.userObjects + 3);
+    EXPECT_LE(after.gdiObjects, during.gdiObjects - 20);
+    EXPECT_LE(after.userObjects, during.userObjects - 3);
 }

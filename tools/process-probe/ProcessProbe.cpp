@@ -101,6 +101,87 @@ DWORD CountHandlesInSystemTable(DWORD pid)
     return 0;
 }
 
+// Wine's GDI handle table, which the process's PEB points to: 0x10000
+// entries of 24 bytes; an entry in use has a nonzero type byte.
+constexpr size_t kGdiTableEntries = 0x10000;
+constexpr size_t kGdiEntryBytes = 24;
+constexpr size_t kGdiEntryTypeOffset = 14;
+constexpr size_t kPebGdiTableOffset = 0xF8;  // GdiSharedHandleTable in the 64-bit PEB
+
+struct ProcessBasicInformation {
+    LONG exitStatus;
+    void* pebBaseAddress;
+    ULONG_PTR affinityMask;
+    LONG basePriority;
+    ULONG_PTR uniqueProcessId;
+    ULONG_PTR parentProcessId;
+};
+using QueryProcessFunction = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+
+bool CountGdiTableEntries(HANDLE process, DWORD* count)
+{
+    const auto query = reinterpret_cast<QueryProcessFunction>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
+    ProcessBasicInformation basic = {};
+    if (query == nullptr || query(process, 0, &basic, sizeof(basic), nullptr) != 0 || basic.pebBaseAddress == nullptr)
+        return false;
+    void* table = nullptr;
+    SIZE_T read = 0;
+    if (!::ReadProcessMemory(process, static_cast<char*>(basic.pebBaseAddress) + kPebGdiTableOffset, &table,
+                             sizeof(table), &read) ||
+        read != sizeof(table) || table == nullptr) {
+        return false;
+    }
+    std::vector<unsigned char> entries(kGdiTableEntries * kGdiEntryBytes);
+    if (!::ReadProcessMemory(process, table, entries.data(), entries.size(), &read) || read != entries.size())
+        return false;
+    DWORD used = 0;
+    for (size_t i = 0; i < kGdiTableEntries; ++i) used += entries[i * kGdiEntryBytes + kGdiEntryTypeOffset] != 0;
+    *count = used;
+    return true;
+}
+
+// Top-level, child and message-only windows of one process.
+DWORD CountWindows(DWORD pid)
+{
+    struct Counter {
+        DWORD pid;
+        DWORD count;
+        static BOOL CALLBACK Visit(HWND hwnd, LPARAM parameter)
+        {
+            auto* counter = reinterpret_cast<Counter*>(parameter);
+            DWORD owner = 0;
+            ::GetWindowThreadProcessId(hwnd, &owner);
+            if (owner == counter->pid) ++counter->count;
+            return TRUE;
+        }
+        static BOOL CALLBACK VisitTree(HWND hwnd, LPARAM parameter)
+        {
+            Visit(hwnd, parameter);
+            ::EnumChildWindows(hwnd, Visit, parameter);
+            return TRUE;
+        }
+    } counter{pid, 0};
+    ::EnumWindows(Counter::VisitTree, reinterpret_cast<LPARAM>(&counter));
+    for (HWND hwnd = ::FindWindowExW(HWND_MESSAGE, nullptr, nullptr, nullptr); hwnd != nullptr;
+         hwnd = ::FindWindowExW(HWND_MESSAGE, hwnd, nullptr, nullptr)) {
+        Counter::VisitTree(hwnd, reinterpret_cast<LPARAM>(&counter));
+    }
+    return counter.count;
+}
+
+void CountGuiObjects(HANDLE process, DWORD pid, ProcessSample* sample)
+{
+    if (!RunningUnderWine()) {
+        sample->gdiObjects = ::GetGuiResources(process, GR_GDIOBJECTS);
+        sample->userObjects = ::GetGuiResources(process, GR_USEROBJECTS);
+        sample->guiCountsKnown = true;
+        return;
+    }
+    sample->guiCountsKnown = CountGdiTableEntries(process, &sample->gdiObjects);
+    sample->userObjects = CountWindows(pid);
+}
+
 ProcessSample Sample(DWORD pid, const std::wstring& name, const std::map<DWORD, DWORD>& threads)
 {
     ProcessSample sample;
@@ -134,6 +215,7 @@ ProcessSample Sample(DWORD pid, const std::wstring& name, const std::map<DWORD, 
     if (::GetExitCodeProcess(process.Get(), &code) && code != STILL_ACTIVE) sample.status = "gone";
     sample.countersReliable = !RunningUnderWine() || pid == ::GetCurrentProcessId();
     if (RunningUnderWine()) sample.handles = CountHandlesInSystemTable(pid);
+    CountGuiObjects(query, pid, &sample);
     return sample;
 }
 
@@ -180,7 +262,8 @@ bool ParseProbeArguments(const std::vector<std::wstring>& args, ProbeOptions* op
 
 std::string ProbeHeader()
 {
-    return "elapsed_ms,pid,name,status,handles,threads,private_bytes,working_set,kernel_ms,user_ms";
+    return "elapsed_ms,pid,name,status,handles,threads,private_bytes,working_set,kernel_ms,user_ms,gdi_objects,"
+           "user_objects";
 }
 
 bool RunningUnderWine()
@@ -195,6 +278,9 @@ std::string FormatSample(unsigned long long elapsedMs, const ProcessSample& samp
     const auto counter = [&sample](unsigned long long value) {
         return sample.countersReliable ? std::to_string(value) : std::string("na");
     };
+    const auto gui = [&sample](DWORD value) {
+        return sample.guiCountsKnown ? std::to_string(value) : std::string("na");
+    };
     // Executable names carry no commas on any system this runs on; replace
     // one anyway so that the columns stay put.
     std::string name = Lumen::WideToUtf8(sample.name);
@@ -202,7 +288,8 @@ std::string FormatSample(unsigned long long elapsedMs, const ProcessSample& samp
         if (c == ',' || c == '\n') c = '_';
     return std::to_string(elapsedMs) + "," + std::to_string(sample.pid) + "," + name + "," + sample.status + "," +
            std::to_string(sample.handles) + "," + std::to_string(sample.threads) + "," + counter(sample.privateBytes) +
-           "," + std::to_string(sample.workingSet) + "," + counter(sample.kernelMs) + "," + counter(sample.userMs);
+           "," + std::to_string(sample.workingSet) + "," + counter(sample.kernelMs) + "," + counter(sample.userMs) +
+           "," + gui(sample.gdiObjects) + "," + gui(sample.userObjects);
 }
 
 unsigned long long FileTimeToMs(const FILETIME& time)

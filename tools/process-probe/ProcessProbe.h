@@ -29,6 +29,13 @@ struct ProcessSample {
     unsigned long long workingSet = 0;
     unsigned long long kernelMs = 0;
     unsigned long long userMs = 0;
+    // GDI and USER objects (GetGuiResources). Wine's GetGuiResources is a
+    // stub that answers 0: there the GDI objects are the used entries of the
+    // process's GDI handle table, and the USER objects its windows (menus,
+    // icons and cursors are not counted). "na" when neither could be read.
+    DWORD gdiObjects = 0;
+    DWORD userObjects = 0;
+    bool guiCountsKnown = false;
     // False where the system does not report the private bytes and the CPU
     // times of another process (Wine answers 0 and the caller's own times):
     // printed as "na". Wine's GetProcessHandleCount always answers 0, so

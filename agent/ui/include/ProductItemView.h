@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstddef>
+#include <string>
+
 #include "ProductInfo.h"
 #include "ProductItemViewHandler.h"
 #include "SkinButton.h"
@@ -20,6 +23,13 @@ public:
     void SetProduct(const PRODUCT_INFO& product);
     const PRODUCT_INFO& GetProduct() const { return product_; }
     HWND GetInstallButton() const { return install_.GetHwnd(); }
+
+    // How many pictures the icon holds (0: none shown).
+    size_t GetIconImageCount() const { return icon_.GetImageCount(); }
+
+    // <images>\product_icons\<code>.png, or "" when the code is no safe
+    // file name (a device, a path, a name Windows would change).
+    static std::wstring IconPath(const std::wstring& imageDirectory, const std::wstring& productCode);
 
 protected:
     BOOL OnInitDialog() override;

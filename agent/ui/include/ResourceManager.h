@@ -45,13 +45,15 @@ public:
     bool Load();
     // The same for a program `programFileName` in `programDirectory`.
     bool Load(const std::wstring& programDirectory, const std::wstring& programFileName);
-    // Exit: deletes the unpacked skin and removes the registered fonts.
+    // Exit: deletes this session's unpacked skin (and the common skin folder
+    // when it is then empty) and removes the registered fonts.
     // Returns how many fonts were removed.
     int Unload();
 
     // The skin (created empty for the program's folder on first use).
     Lumen::SkinManager* GetSkinManager();
-    // The folder the skin is unpacked into ("" before Load).
+    // The folder the skin is unpacked into ("" before Load): the session's
+    // own folder, skin\<program file name>\<session id>.
     const std::wstring& GetSkinFolder() const { return skinFolder_; }
     const std::vector<std::wstring>& GetFontFiles() const { return fontFiles_; }
 
@@ -60,6 +62,7 @@ private:
 
     Lumen::StringResManager strings_;
     std::shared_ptr<Lumen::SkinManager> skin_;
-    std::wstring skinFolder_;
+    std::wstring skinBase_;    // skin\<program file name>, shared by the sessions
+    std::wstring skinFolder_;  // this session's folder below it
     std::vector<std::wstring> fontFiles_;
 };

@@ -152,7 +152,19 @@ void InspectionView::OnCommandComplete(std::shared_ptr<AgentCmdBase> command)
 void InspectionView::FillList(const std::vector<PRODUCT_INFO>& products)
 {
     const HWND listWindow = list_.GetHwnd();
-    ::LockWindowUpdate(listWindow);
+    // The list alone stops painting while its rows move (LockWindowUpdate
+    // would lock for the whole desktop and could end another program's
+    // lock). A hidden list paints nothing anyway, and turning drawing back
+    // on would show it.
+    struct RedrawHold {
+        HWND hwnd;
+        ~RedrawHold()
+        {
+            if (hwnd != nullptr) ::SendMessageW(hwnd, WM_SETREDRAW, TRUE, 0);
+        }
+    };
+    RedrawHold hold{(::GetWindowLongW(listWindow, GWL_STYLE) & WS_VISIBLE) != 0 ? listWindow : nullptr};
+    if (hold.hwnd != nullptr) ::SendMessageW(listWindow, WM_SETREDRAW, FALSE, 0);
     list_.RemoveAllItems();
     pool_.Prepare(
         products.size(),
@@ -186,8 +198,11 @@ void InspectionView::FillList(const std::vector<PRODUCT_INFO>& products)
         list_.AddItem(item);
     }
     list_.Layout();
+    if (hold.hwnd != nullptr) {
+        ::SendMessageW(listWindow, WM_SETREDRAW, TRUE, 0);
+        hold.hwnd = nullptr;
+    }
     if (!::IsWindowVisible(listWindow)) ::ShowWindow(listWindow, SW_SHOW);
-    ::LockWindowUpdate(nullptr);
     ::RedrawWindow(listWindow, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ERASENOW | RDW_UPDATENOW |
                                                      RDW_ALLCHILDREN);
 }

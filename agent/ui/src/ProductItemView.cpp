@@ -3,6 +3,7 @@
 #include "Lumen/PathUtils.h"
 #include "SkinManager.h"
 #include "UiText.h"
+#include "ZipEntryName.h"
 #include "resource.h"
 
 ProductItemView::ProductItemView() : SkinDialog(IDD_PRODUCT_ITEM_VIEW) {}
@@ -18,18 +19,28 @@ BOOL ProductItemView::OnInitDialog()
     return result;
 }
 
+std::wstring ProductItemView::IconPath(const std::wstring& imageDirectory, const std::wstring& productCode)
+{
+    // The code comes from the server and names a file: it must pass the rule
+    // of the archive's own names ("COM1" would open a device, "..\x" leave
+    // the folder), also with the extension added.
+    const std::wstring fileName = productCode + L".png";
+    if (imageDirectory.empty() || !Lumen::ZipEntryName::IsSafeComponent(productCode) ||
+        !Lumen::ZipEntryName::IsSafeComponent(fileName)) {
+        return {};
+    }
+    return Lumen::JoinPath(Lumen::JoinPath(imageDirectory, L"product_icons"), fileName);
+}
+
 void ProductItemView::SetProduct(const PRODUCT_INFO& product)
 {
     product_ = product;
+    // A reused row must not keep the last product's picture when this one
+    // has none.
+    icon_.SetImages({});
     if (GetSkinManager() != nullptr) {
-        // The code names a file: a code that could leave the folder gets no icon.
-        const bool plainName = product.productCode.find_first_of(L"\\/:") == std::wstring::npos &&
-                               product.productCode.find(L"..") == std::wstring::npos;
-        if (plainName) {
-            const std::wstring path = Lumen::JoinPath(GetSkinManager()->GetImageDirectory(),
-                                                      L"product_icons\\" + product.productCode + L".png");
-            icon_.SetImages({path});
-        }
+        const std::wstring path = IconPath(GetSkinManager()->GetImageDirectory(), product.productCode);
+        if (!path.empty()) icon_.SetImages({path});
     }
     const std::wstring name = GetString(product.productCode);
     ::SetWindowTextW(name_.GetHwnd(), name.c_str());

@@ -1,9 +1,14 @@
 // The skin and font half of ResourceManager (see ResourceManager.h).
 #include <windows.h>
 
+#include <vector>
+
 #include "DirectoryUtils.h"
+#include "Lumen/LogManager.h"
 #include "Lumen/PathUtils.h"
+#include "Lumen/SessionUtils.h"
 #include "ResourceManager.h"
+#include "SessionFolders.h"
 #include "SkinDialog.h"
 #include "SkinManager.h"
 
@@ -32,11 +37,24 @@ bool ResourceManager::Load()
 bool ResourceManager::Load(const std::wstring& programDirectory, const std::wstring& programFileName)
 {
     skin_ = std::make_shared<Lumen::SkinManager>(programDirectory);
-    skinFolder_ = Lumen::JoinPath(Lumen::JoinPath(programDirectory, L"skin"), programFileName);
+    // Each logon session unpacks into its own folder: agents of users logged
+    // in at the same time must not delete each other's skin. Folders of
+    // sessions that have ended are cleared here, since their agents could not.
+    skinBase_ = Lumen::JoinPath(Lumen::JoinPath(programDirectory, L"skin"), programFileName);
+    const DWORD session = Lumen::SessionUtils::GetProcessSessionId();
+    std::vector<DWORD> live;
+    const bool enumerated = Lumen::SessionUtils::EnumerateSessionIds(&live);
+    Lumen::SessionFolders::RemoveStale(skinBase_, std::vector<std::uint32_t>(live.begin(), live.end()), enumerated,
+                                       session);
+    skinFolder_ = Lumen::SessionFolders::FolderFor(skinBase_, session);
     skin_->SetUnpackDirectory(skinFolder_);
     const std::wstring fontFolder = Lumen::JoinPath(programDirectory, L"font");
 
-    skin_->UnpackSkin();
+    if (!skin_->UnpackSkin()) {
+        // The reason (a refused entry, a cap, a damaged archive) is on the debug output.
+        Lumen::LogManager::GetInstance()->Error(L"[%s, %d] 스킨 압축을 풀지 못했습니다. folder : %s",
+                                                L"ResourceManager::Load", __LINE__, skinFolder_.c_str());
+    }
     skin_->LoadResource();
     Lumen::SkinDialog::SetDefaultResources(skin_.get(), &strings_);
 
@@ -55,6 +73,8 @@ int ResourceManager::Unload()
     // The dialogs made after this point find no skin rather than a stale one.
     Lumen::SkinDialog::SetDefaultResources(nullptr, nullptr);
     if (!skinFolder_.empty()) Lumen::DeleteDirectoryTree(skinFolder_);
+    // The common folder goes only once no session's folder is left in it.
+    if (!skinBase_.empty()) ::RemoveDirectoryW(skinBase_.c_str());
     int removed = 0;
     for (const std::wstring& file : fontFiles_) {
         if (::RemoveFontResourceW(file.c_str())) ++removed;

@@ -20,6 +20,10 @@ constexpr const wchar_t* kServiceName = L"PavoService";
 // The first active session in enumeration order; 0 when none is active.
 DWORD GetActiveSessionId();
 
+// The ids of every session on this machine, whatever their state; false
+// when they cannot be listed.
+bool EnumerateSessionIds(std::vector<DWORD>* ids);
+
 // The session of the current process; 0 when it cannot be read.
 DWORD GetProcessSessionId();
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "FormatBase.h"
@@ -8,10 +9,16 @@ namespace Lumen {
 
 // Reads zip archives with minizip and writes their entries below a folder.
 // An entry whose name ZipEntryName refuses (one that would leave that folder,
-// name a device or change when Windows stores it) ends the extraction.
-// One thread at a time.
+// name a device or change when Windows stores it) ends the extraction, and
+// so does an entry that would unpack to more than the entry cap or take the
+// archive's unpacked total over the archive cap (a small archive must not
+// fill the disk). One thread at a time.
 class ZipFormat : public FormatBase {
 public:
+    // The caps: far above the skin's few megabytes.
+    static constexpr std::uint64_t kDefaultMaxEntryBytes = 64ull << 20;
+    static constexpr std::uint64_t kDefaultMaxTotalBytes = 256ull << 20;
+
     ZipFormat() = default;
     ~ZipFormat() override;
 
@@ -29,7 +36,12 @@ public:
     // Not supported: always false.
     bool Add(const std::wstring& source, const std::wstring& entryName) override;
 
-    // Extracts the current entry below `destination`.
+    // Replaces the caps on one entry's and on the whole extraction's
+    // unpacked bytes.
+    void SetLimits(std::uint64_t maxEntryBytes, std::uint64_t maxTotalBytes);
+
+    // Extracts the current entry below `destination`. Over a cap it fails
+    // with ERROR_FILE_TOO_LARGE and leaves no file of that entry behind.
     bool ExtractCurrent(const std::wstring& destination);
     // Moves to the first or next entry; false past the last one.
     bool GoToFirst();
@@ -41,6 +53,9 @@ private:
     std::string path_;  // the archive path, narrow (local code page)
     void* handle_ = nullptr;  // minizip's unzFile
     OpenMode mode_ = OpenMode::kRead;
+    std::uint64_t maxEntryBytes_ = kDefaultMaxEntryBytes;
+    std::uint64_t maxTotalBytes_ = kDefaultMaxTotalBytes;
+    std::uint64_t unpackedBytes_ = 0;  // written by the current ExtractAll so far
 };
 
 }  // namespace Lumen

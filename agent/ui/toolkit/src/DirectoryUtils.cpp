@@ -55,20 +55,41 @@ bool CreateDirectoryTree(const std::wstring& path)
     return false;
 }
 
+TreeEntryKind ClassifyTreeEntry(unsigned long attributes)
+{
+    if (attributes == INVALID_FILE_ATTRIBUTES) return TreeEntryKind::kMissing;
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return TreeEntryKind::kFile;
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return TreeEntryKind::kFolderLink;
+    return TreeEntryKind::kFolder;
+}
+
 bool DeleteDirectoryTree(const std::wstring& path)
 {
-    if (!DirectoryExists(path)) return false;
+    // The folder itself is checked like everything in it: a junction or link
+    // put in its place goes itself, and what it points to is left alone.
+    switch (ClassifyTreeEntry(::GetFileAttributesW(path.c_str()))) {
+    case TreeEntryKind::kFolder:
+        break;
+    case TreeEntryKind::kFolderLink:
+        return ::RemoveDirectoryW(path.c_str()) != FALSE;
+    default:
+        return false;
+    }
     bool ok = true;
     ForEachEntry(path, [&ok](const std::wstring& entry, DWORD attributes) {
         if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
             ::SetFileAttributesW(entry.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
         }
-        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+        switch (ClassifyTreeEntry(attributes)) {
+        case TreeEntryKind::kFolder:
             ok = DeleteDirectoryTree(entry) && ok;
-        } else if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            break;
+        case TreeEntryKind::kFolderLink:
             ok = ::RemoveDirectoryW(entry.c_str()) && ok;
-        } else {
+            break;
+        default:
             ok = ::DeleteFileW(entry.c_str()) && ok;
+            break;
         }
     });
     return ::RemoveDirectoryW(path.c_str()) && ok;
@@ -81,6 +102,15 @@ std::vector<std::wstring> ListFiles(const std::wstring& folder)
         if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) files.push_back(entry);
     });
     return files;
+}
+
+std::vector<std::wstring> ListFolders(const std::wstring& folder)
+{
+    std::vector<std::wstring> folders;
+    ForEachEntry(folder, [&folders](const std::wstring& entry, DWORD attributes) {
+        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) folders.push_back(entry);
+    });
+    return folders;
 }
 
 }  // namespace Lumen

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // iowin32.h needs the declarations of unzip.h first.
@@ -75,6 +76,12 @@ bool ZipFormat::Add(const std::wstring&, const std::wstring&)
     return false;
 }
 
+void ZipFormat::SetLimits(std::uint64_t maxEntryBytes, std::uint64_t maxTotalBytes)
+{
+    maxEntryBytes_ = maxEntryBytes;
+    maxTotalBytes_ = maxTotalBytes;
+}
+
 bool ZipFormat::GoToFirst()
 {
     return handle_ != nullptr && unzGoToFirstFile(static_cast<unzFile>(handle_)) == UNZ_OK;
@@ -88,6 +95,7 @@ bool ZipFormat::GoToNext()
 bool ZipFormat::ExtractAll(const std::wstring& destination)
 {
     if (handle_ == nullptr || !CreateDirectoryTree(destination)) return false;
+    unpackedBytes_ = 0;
     unz_global_info64 global = {};
     if (unzGetGlobalInfo64(static_cast<unzFile>(handle_), &global) != UNZ_OK || global.number_entry == 0 ||
         !GoToFirst()) {
@@ -96,7 +104,10 @@ bool ZipFormat::ExtractAll(const std::wstring& destination)
     }
     for (;;) {
         if (!ExtractCurrent(destination)) {
-            OutputDebugMessage(L"fail to Extract zip, error : %d", static_cast<int>(::GetLastError()));
+            // The caller may ask why (a cap, a refused name, a bad checksum).
+            const DWORD error = ::GetLastError();
+            OutputDebugMessage(L"fail to Extract zip, error : %d", static_cast<int>(error));
+            ::SetLastError(error);
             return false;
         }
         const int next = unzGoToNextFile(static_cast<unzFile>(handle_));
@@ -137,6 +148,23 @@ bool ZipFormat::ExtractCurrent(const std::wstring& destination)
                                                        info.uncompressed_size);
     if (isDirectory) return CreateDirectoryTree(target);  // an existing folder is a success
 
+    // The size the entry declares is refused before anything is written; the
+    // bytes are counted as well, so a header that lies changes nothing.
+    const auto overCap = [this, &entryName](std::uint64_t entryBytes) {
+        if (entryBytes > maxEntryBytes_) {
+            OutputDebugMessage(L"zip entry refused, it unpacks to more than %s bytes : %s",
+                               std::to_wstring(maxEntryBytes_).c_str(), entryName.c_str());
+        } else if (unpackedBytes_ > maxTotalBytes_ || entryBytes > maxTotalBytes_ - unpackedBytes_) {
+            OutputDebugMessage(L"zip entry refused, the archive unpacks to more than %s bytes : %s",
+                               std::to_wstring(maxTotalBytes_).c_str(), entryName.c_str());
+        } else {
+            return false;
+        }
+        ::SetLastError(ERROR_FILE_TOO_LARGE);
+        return true;
+    };
+    if (overCap(info.uncompressed_size)) return false;
+
     const std::wstring folder = DirectoryOf(target);
     if (!folder.empty() && !CreateDirectoryTree(folder)) return false;
     UniqueHandle<KernelHandleTraits> file(::CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -148,12 +176,20 @@ bool ZipFormat::ExtractCurrent(const std::wstring& destination)
     }
     std::vector<char> buffer(kChunkSize);
     bool ok = true;
+    bool tooLarge = false;
+    std::uint64_t entryBytes = 0;
     for (;;) {
         const int read = unzReadCurrentFile(zip, buffer.data(), kChunkSize);
         if (read == 0) break;
         if (read < 0) {
             ::SetLastError(ERROR_INVALID_DATA);
             ok = false;
+            break;
+        }
+        entryBytes += static_cast<std::uint64_t>(read);
+        if (overCap(entryBytes)) {
+            ok = false;
+            tooLarge = true;
             break;
         }
         DWORD written = 0;
@@ -168,7 +204,14 @@ bool ZipFormat::ExtractCurrent(const std::wstring& destination)
         ::SetLastError(ERROR_CRC);
         ok = false;
     }
+    if (tooLarge) {
+        // The cut-off part is of no use and could be large.
+        file.Reset();
+        ::DeleteFileW(target.c_str());
+        ::SetLastError(ERROR_FILE_TOO_LARGE);
+    }
     if (!ok) return false;
+    unpackedBytes_ += entryBytes;
     FILETIME local = {};
     FILETIME utc = {};
     if (::DosDateTimeToFileTime(HIWORD(info.dosDate), LOWORD(info.dosDate), &local) &&

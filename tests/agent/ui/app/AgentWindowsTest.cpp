@@ -480,6 +480,55 @@ TEST_F(AgentWindowsTest, ProductRowsAreReusedFromTheirPool)
     EXPECT_EQ(TextOf(::GetDlgItem(list.GetRowPool().Rows()[2]->GetHwnd(), IDC_STATIC_PRODUCT_NAME)), L"CODE_2");
 }
 
+TEST_F(AgentWindowsTest, AReusedRowShowsOnlyItsOwnProductsIcon)
+{
+    InspectionView& list = dialog_->GetInspectionView();
+    const PRODUCT_INFO withIcon{L"PAVO_VIEWER", L"", false};
+    list.FillList({withIcon});
+    const ProductItemView& row = *list.GetRowPool().Rows()[0];
+    ASSERT_EQ(row.GetIconImageCount(), 1u) << "the skin has an icon for PAVO_VIEWER";
+    // A product without an icon, and codes refused as file names, on the row
+    // that showed PAVO_VIEWER.
+    for (const wchar_t* code : {L"NO_ICON_PRODUCT", L"COM1", L"..\\100\\product_icons\\PAVO_VIEWER"}) {
+        list.FillList({withIcon});
+        ASSERT_EQ(row.GetIconImageCount(), 1u);
+        list.FillList({PRODUCT_INFO{code, L"", false}});
+        ASSERT_EQ(list.GetRowPool().Rows()[0].get(), &row);
+        EXPECT_EQ(row.GetIconImageCount(), 0u) << code;
+    }
+
+    // Codes come from the server: a device, a path or a name Windows would
+    // change never reaches the file system.
+    const std::wstring images = L"C:\\App\\skin\\100";
+    EXPECT_EQ(ProductItemView::IconPath(images, L"PAVO_VIEWER"), L"C:\\App\\skin\\100\\product_icons\\PAVO_VIEWER.png");
+    for (const wchar_t* code : {L"COM1", L"com9", L"LPT\u00B9", L"CON", L"nul", L"CONIN$", L"a\\b", L"a/b", L"..",
+                                L"a.", L"a ", L"C:x", L"", L"a*"}) {
+        EXPECT_EQ(ProductItemView::IconPath(images, code), L"") << code;
+    }
+    EXPECT_EQ(ProductItemView::IconPath(L"", L"PAVO_VIEWER"), L"");
+}
+
+TEST_F(AgentWindowsTest, FillingTheListLeavesAnotherWindowsUpdateLockAlone)
+{
+    InspectionView& list = dialog_->GetInspectionView();
+    const std::vector<PRODUCT_INFO> products{{L"PAVO_VIEWER", L"", false}, {L"PAVO_SYNC", L"", true}};
+    list.FillList(products);  // the list is shown now: the next filling holds its painting
+    // Another program's window, locked as during a drag; made here, since no
+    // second program draws under the test's Wine desktop.
+    const HWND other = ::CreateWindowExW(0, L"STATIC", L"other", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr,
+                                         nullptr, nullptr, nullptr);
+    ASSERT_NE(other, nullptr);
+    ASSERT_TRUE(::LockWindowUpdate(other));
+    list.FillList(products);
+    const BOOL lockStillHeld = !::LockWindowUpdate(hwnd_);
+    ::LockWindowUpdate(nullptr);
+    ::DestroyWindow(other);
+    EXPECT_TRUE(lockStillHeld) << "filling the list released another window's lock";
+    // Painting is back on: the list and its rows are visible.
+    EXPECT_NE(::GetWindowLongW(list.GetList().GetHwnd(), GWL_STYLE) & WS_VISIBLE, 0);
+    EXPECT_EQ(VisibleChildren(list.GetList().GetHwnd()), 4u) << "two headings and two rows";
+}
+
 TEST_F(AgentWindowsTest, MessageOverlayFlags)
 {
     MessageView& overlay = dialog_->GetMessageView();

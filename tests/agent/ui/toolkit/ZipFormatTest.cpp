@@ -120,4 +120,39 @@ TEST_F(ZipFormatExtractTest, EmptyMissingOrDamagedArchivesFail)
     EXPECT_FALSE(zip.ExtractAll(destination_));
 }
 
+TEST_F(ZipFormatExtractTest, EntriesOverTheCapsEndTheExtractionAndLeaveNoPartBehind)
+{
+    const auto extractCapped = [this](const std::vector<ZipEntry>& entries) {
+        Lumen::DeleteDirectoryTree(destination_);
+        EXPECT_TRUE(WriteZip(archive_, entries));
+        ZipFormat zip;
+        EXPECT_TRUE(zip.Open(archive_, ZipFormat::OpenMode::kRead));
+        zip.SetLimits(1000, 2500);
+        ::SetLastError(0);
+        const bool extracted = zip.ExtractAll(destination_);
+        return extracted ? DWORD{0} : ::GetLastError();
+    };
+    const auto exists = [this](const wchar_t* name) {
+        bool found = false;
+        ReadTextFile(JoinPath(destination_, name), &found);
+        return found;
+    };
+    // Up to the caps exactly is fine.
+    EXPECT_EQ(0u, extractCapped({{"a", std::string(1000, 'a')}, {"b", std::string(1000, 'b')}, {"c", "ccccc"}}));
+    EXPECT_TRUE(exists(L"c"));
+
+    // One entry over its cap (well compressible: the archive stays small).
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_TOO_LARGE),
+              extractCapped({{"a", "first"}, {"big", std::string(1001, 'x')}, {"z", "after"}}));
+    EXPECT_TRUE(exists(L"a"));
+    EXPECT_FALSE(exists(L"big"));
+    EXPECT_FALSE(exists(L"z"));
+
+    // Entries each under their cap, together over the archive's.
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_TOO_LARGE),
+              extractCapped({{"a", std::string(900, 'a')}, {"b", std::string(900, 'b')}, {"c", std::string(900, 'c')}}));
+    EXPECT_TRUE(exists(L"b"));
+    EXPECT_FALSE(exists(L"c"));
+}
+
 }  // namespace
