@@ -766,8 +766,13 @@ private:
 // The flag as the configuration file holds it.
 bool SavedInstalling()
 {
-    // Read once (a WMI query): the checks run inside modal loops too.
-    static const std::string passphrase = ConfigManager::ReadMachinePassphrase();
+    // Read once, on a thread of its own: the query joins the multithreaded
+    // apartment, which this thread (an HTML view's by now) cannot.
+    static const std::string passphrase = [] {
+        std::string read;
+        std::thread([&read] { read = ConfigManager::ReadMachinePassphrase(); }).join();
+        return read;
+    }();
     ConfigManager file(ConfigManager::DefaultFilePath(), passphrase);
     file.LoadConfig();
     return file.IsInstalling();
