@@ -23,6 +23,10 @@
 // thread, hands each command's start and completion to the user-interface
 // thread, and holds the agent's end of the service pipe.
 //
+// Notifications reach the user-interface thread through one queue, in the
+// order the worker made them, whether the worker waits for them or not: a
+// notification the worker waits for runs only after those queued before it.
+//
 // Start and Stop: user-interface thread only. PushCommand: any thread.
 class AgentController : public Lumen::IPipeDelegate, public Lumen::ContextSwitcher::SwitchingDelegater {
 public:
@@ -35,8 +39,10 @@ public:
         std::function<int(std::shared_ptr<SWITCH_CMD_PARAM>)> callable;
         std::shared_ptr<SWITCH_CMD_PARAM> param;
         int result = 0;
-        // Carried by the switch message, so that each message runs its own item.
+        // Names the item, so that a worker that stops waiting can withdraw it.
         WPARAM serial = 0;
+        // Set once the item has run; only for the items the worker waits for.
+        std::unique_ptr<Lumen::Event> done;
     };
 
     AgentController();
@@ -46,11 +52,17 @@ public:
 
     bool Start(ISessionChangeHandler* sessionHandler, IAgentCmdResponseHandler* responseHandler);
     void PushCommand(std::shared_ptr<AgentCmdBase> command);
-    // Waits for the command in progress, whatever it is. While waiting it
-    // still delivers the worker's synchronous notifications, so a stop never
-    // deadlocks against them. Never call it from inside a notification.
+    // Waits for the work of the command in progress, whatever it is; a
+    // notification the worker still waits for is withdrawn (a start that never
+    // ran cancels its command). Never call it from inside a notification: the
+    // caller defers it until the notification has returned.
     void Stop();
     bool IsRunning() const { return worker_.IsValid(); }
+    // Notifications made by the worker and not yet run. Any thread.
+    size_t QueuedNotifications() { return switchQueue_.Size(); }
+    // User-interface thread: a notification is running (perhaps inside a
+    // modal loop of its handler).
+    bool IsDelivering() const { return delivering_ > 0; }
 
     SessionManager& GetSessionManager() { return sessionManager_; }
     PackageManager& GetPackageManager() { return packageManager_; }
@@ -62,8 +74,9 @@ public:
     void OnRecv(HANDLE pipe, const BYTE* data, DWORD length) override;
     void OnDisconnect(HANDLE pipe) override;
 
-    // The switch step: runs the queued call that the message names, on the
-    // user-interface thread.
+    // The switch step, on the user-interface thread: runs every queued
+    // notification, oldest first. Inside a running notification it does
+    // nothing: the running drain takes the rest once that one has returned.
     LRESULT OnSwitchContext(bool synchronous, WPARAM serial) override;
 
 private:
@@ -72,8 +85,11 @@ private:
     void Processing();
     void OnCommand();
     int DoWork(AgentCmdBase& command);
-    void SwitchToUiThread(bool synchronous, std::function<int(std::shared_ptr<SWITCH_CMD_PARAM>)> callable,
+    // False when the item was withdrawn unrun (a stop, or no window).
+    bool SwitchToUiThread(bool synchronous, std::function<int(std::shared_ptr<SWITCH_CMD_PARAM>)> callable,
                           std::shared_ptr<SWITCH_CMD_PARAM> param);
+    // Worker thread: waits for `item` to run, or for a stop. False on a stop.
+    bool WaitUntilRun(const SWITCH_QUEUE_ITEM& item);
     // Takes the switch item `serial` out of the queue; false when it is not there.
     bool TakeSwitchItem(WPARAM serial, std::shared_ptr<SWITCH_QUEUE_ITEM>* item);
     void StopTraySequence();
@@ -86,6 +102,8 @@ private:
     Lumen::SynchronizedQueue<std::shared_ptr<SWITCH_QUEUE_ITEM>> switchQueue_;
     // Worker thread only. Never 0, so that a stray message names no item.
     WPARAM lastSwitchSerial_ = 0;
+    // User-interface thread only: how many notifications are on its stack.
+    int delivering_ = 0;
     Lumen::Event stopEvent_;
     std::atomic<IAgentCmdResponseHandler*> responseHandler_{nullptr};
     // The pipe's byte stream cut into messages. Pipe receiver thread only

@@ -65,10 +65,14 @@ void AgentController::PushCommand(std::shared_ptr<AgentCmdBase> command)
 void AgentController::Stop()
 {
     if (stopEvent_.IsSet()) return;
+    if (delivering_ > 0) {
+        LogManager::GetInstance()->Error(L"[%s, %d] 알림 처리 중에 컨트롤러를 멈춥니다.", L"AgentController::Stop",
+                                         __LINE__);
+    }
     stopEvent_.Set();
     if (worker_) {
-        // The worker may be sending this thread a notification: deliver sent
-        // messages while waiting, or both threads would wait for each other.
+        // The worker never waits for this thread once the stop event is set;
+        // other threads' sent messages are still answered while joining.
         const HANDLE thread = worker_.Get();
         while (::MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
             MSG message;
@@ -158,17 +162,20 @@ void AgentController::OnCommand()
     auto param = std::make_shared<SWITCH_CMD_PARAM>();
     param->command = command;
 
-    SwitchToUiThread(command->IsSynchronous(), [this](std::shared_ptr<SWITCH_CMD_PARAM> p) {
+    const bool delivered = SwitchToUiThread(command->IsSynchronous(), [this](std::shared_ptr<SWITCH_CMD_PARAM> p) {
         if (IAgentCmdResponseHandler* handler = responseHandler_.load()) handler->OnCommandStart(p->command);
         return 0;
     }, param);
+    // A start withdrawn by a stop asked nobody: its work must not run unasked.
+    if (!delivered && command->IsSynchronous()) command->SetResult(-1);
 
     // Only a synchronous start can have been cancelled by now.
     if (command->GetResult() >= 0) command->SetResult(DoWork(*command));
 
+    // A stop does not wait for the rest of a display's minimum time.
     const DWORD minimum = command->GetMinimumDuration();
     const DWORD elapsed = ::GetTickCount() - started;
-    if (minimum != 0 && elapsed < minimum) ::Sleep(minimum - elapsed);
+    if (minimum != 0 && elapsed < minimum) ::WaitForSingleObject(stopEvent_.GetHandle(), minimum - elapsed);
 
     SwitchToUiThread(command->IsSynchronous(), [this](std::shared_ptr<SWITCH_CMD_PARAM> p) {
         if (IAgentCmdResponseHandler* handler = responseHandler_.load()) handler->OnCommandComplete(p->command);
@@ -214,19 +221,43 @@ void AgentController::SendToService(const std::string& message)
     pipeClient_.SendToServer(message.data(), static_cast<DWORD>(message.size()));
 }
 
-void AgentController::SwitchToUiThread(bool synchronous,
+bool AgentController::SwitchToUiThread(bool synchronous,
                                        std::function<int(std::shared_ptr<SWITCH_CMD_PARAM>)> callable,
                                        std::shared_ptr<SWITCH_CMD_PARAM> param)
 {
     auto item = std::make_shared<SWITCH_QUEUE_ITEM>();
     item->callable = std::move(callable);
     item->param = std::move(param);
+    if (synchronous) item->done = std::make_unique<Lumen::Event>();
     if (++lastSwitchSerial_ == 0) ++lastSwitchSerial_;
     const WPARAM serial = item->serial = lastSwitchSerial_;
     switchQueue_.Push(item);
-    const bool delivered = synchronous ? contextSwitcher_.SwitchSync(serial) : contextSwitcher_.SwitchAsync(serial);
-    // No message will ever name it: it must not linger in the queue.
-    if (!delivered) TakeSwitchItem(serial, &item);
+    // Always posted: a sent message would run ahead of the posted ones
+    // already waiting. The drain it starts runs the queue in order.
+    const bool posted = contextSwitcher_.SwitchAsync(serial);
+    if (posted && (!synchronous || WaitUntilRun(*item))) return true;
+    // Withdrawn: no drain may run it after the worker has moved on. One
+    // that is running right now has not answered, so it counts as unrun.
+    std::shared_ptr<SWITCH_QUEUE_ITEM> withdrawn;
+    TakeSwitchItem(serial, &withdrawn);
+    return false;
+}
+
+bool AgentController::WaitUntilRun(const SWITCH_QUEUE_ITEM& item)
+{
+    const HANDLE waits[2] = {item.done->GetHandle(), stopEvent_.GetHandle()};
+    for (;;) {
+        // Alertable, as the processing loop is: the pipe's completions still run.
+        const DWORD result = ::WaitForMultipleObjectsEx(2, waits, FALSE, INFINITE, TRUE);
+        if (result == WAIT_OBJECT_0) return true;
+        if (result == WAIT_IO_COMPLETION) continue;
+        if (result != WAIT_OBJECT_0 + 1) {
+            LogManager::GetInstance()->Error(L"[%s, %d] 에러가 발생되었습니다. error : %d",
+                                             L"AgentController::WaitUntilRun", __LINE__,
+                                             static_cast<int>(::GetLastError()));
+        }
+        return item.done->IsSet();
+    }
 }
 
 bool AgentController::TakeSwitchItem(WPARAM serial, std::shared_ptr<SWITCH_QUEUE_ITEM>* item)
@@ -236,11 +267,25 @@ bool AgentController::TakeSwitchItem(WPARAM serial, std::shared_ptr<SWITCH_QUEUE
         *item);
 }
 
-LRESULT AgentController::OnSwitchContext(bool, WPARAM serial)
+LRESULT AgentController::OnSwitchContext(bool, WPARAM)
 {
+    // A message that arrives inside a running notification (its modal loop)
+    // runs nothing: a later notification must not run inside an earlier one.
+    if (delivering_ > 0) return 1;
     std::shared_ptr<SWITCH_QUEUE_ITEM> item;
-    if (!TakeSwitchItem(serial, &item) || !item) return 1;
-    item->result = item->callable(item->param);
+    while (switchQueue_.Pop(item)) {
+        if (!item) continue;
+        ++delivering_;
+        try {
+            item->result = item->callable(item->param);
+        } catch (...) {
+            LogManager::GetInstance()->Error(L"[%s, %d] 알림 처리 중 예외가 발생했습니다.",
+                                             L"AgentController::OnSwitchContext", __LINE__);
+        }
+        --delivering_;
+        // Whatever happened, the worker waiting for it goes on.
+        if (item->done) item->done->Set();
+    }
     return 1;
 }
 

@@ -72,6 +72,9 @@ public:
     bool IsTrayIconPresent() const { return trayIconPresent_; }
     int GetBalloonsPushed() const { return balloonsPushed_; }
     TrayMenuRules::Page CurrentPageKind() const;
+    // A command notification is running on this thread (perhaps inside a
+    // modal loop of its own).
+    bool IsInNotification() const { return notificationDepth_ > 0; }
 
     // The overlay's buttons while it is up, else the current page's controls.
     std::vector<HWND> GetTabOrder() override;
@@ -88,6 +91,31 @@ private:
     // Posted to ourselves: work that must not run inside a controller notification.
     static constexpr UINT kRestartAfterLogout = WM_APP + 0x41;
     static constexpr UINT kDestroySelf = WM_APP + 0x42;
+
+    // Counts the notifications on the stack; the last one out posts again
+    // what had to wait for them.
+    class NotificationScope {
+    public:
+        explicit NotificationScope(PavoAgentDlg& dialog) : dialog_(dialog) { ++dialog_.notificationDepth_; }
+        ~NotificationScope()
+        {
+            if (--dialog_.notificationDepth_ == 0) dialog_.PostDeferredEnds();
+        }
+        NotificationScope(const NotificationScope&) = delete;
+        NotificationScope& operator=(const NotificationScope&) = delete;
+
+    private:
+        PavoAgentDlg& dialog_;
+    };
+
+    // Posts `message` (a restart or the window's end) and refuses every
+    // question from now on until it has run.
+    void RequestEnd(UINT message);
+    // True when a notification is on the stack: `deferred` is set and the
+    // overlay's wait is ended, so that the stack unwinds.
+    bool DeferWhileNotifying(bool& deferred);
+    void PostDeferredEnds();
+    void RestartAfterLogout();
 
     void CreatePages();
     template <class Page>
@@ -127,5 +155,10 @@ private:
     TrayIcon tray_;
     bool trayIconPresent_ = false;
     bool shutDown_ = false;
+    int notificationDepth_ = 0;
+    // A restart or the end is posted: synchronous commands are not asked.
+    bool endRequested_ = false;
+    bool restartDeferred_ = false;
+    bool destroyDeferred_ = false;
     std::atomic<int> balloonsPushed_{0};
 };

@@ -120,7 +120,11 @@ void InspectionView::OnCommandStart(std::shared_ptr<AgentCmdBase> command)
 {
     if (!command) return;
     const int type = command->GetType();
-    if (type == AgentCmdBase::kInstallAllProduct || type == AgentCmdBase::kContinueInstall) {
+    // An install-all arrives here once the reboot question is answered; a
+    // continued one was agreed to before the restart that interrupted it.
+    const bool agreed = type == AgentCmdBase::kContinueInstall ||
+                        (type == AgentCmdBase::kInstallAllProduct && command->GetResult() >= 0);
+    if (agreed) {
         // A restart in the middle continues the installation after the next login.
         ConfigManager::GetInstance()->SetInstalling(true);
         ConfigManager::GetInstance()->SaveConfig();

@@ -455,8 +455,19 @@ void PavoAgentDlg::OnCustomButton()
 void PavoAgentDlg::OnCommandStart(std::shared_ptr<AgentCmdBase> command)
 {
     if (!command) return;
-    if (IAgentCmdResponseHandler* own = command->GetResponseHandler()) own->OnCommandStart(command);
+    const NotificationScope scope(*this);
+    if (endRequested_ && command->IsSynchronous()) {
+        // A restart or the end is on its way: nothing is asked, nothing runs.
+        LogManager::GetInstance()->Info(L"종료 대기 중이라 명령을 취소합니다. type : %d", command->GetType());
+        command->SetResult(-1);
+        return;
+    }
     const CommandFlow::Plan plan = CommandFlow::PlanFor(command->GetType());
+    IAgentCmdResponseHandler* own = command->GetResponseHandler();
+    // A page hears of a command that asks first only with the answer: what
+    // it keeps for the command must not be kept before the user agreed.
+    const bool asks = plan.start == CommandFlow::StartAction::AskThenProgress;
+    if (own != nullptr && !asks) own->OnCommandStart(command);
     int answer = command->GetResult();
     switch (plan.start) {
     case CommandFlow::StartAction::ShowProgress:
@@ -476,11 +487,13 @@ void PavoAgentDlg::OnCommandStart(std::shared_ptr<AgentCmdBase> command)
     // Only a synchronous command waits for this handler: the worker of any
     // other one may have stored its own result already.
     if (command->IsSynchronous()) command->SetResult(answer);
+    if (own != nullptr && asks) own->OnCommandStart(command);
 }
 
 void PavoAgentDlg::OnCommandComplete(std::shared_ptr<AgentCmdBase> command)
 {
     if (!command) return;
+    const NotificationScope scope(*this);
     const CommandFlow::Plan plan = CommandFlow::PlanFor(command->GetType());
     const int result = command->GetResult();
     switch (plan.complete) {
@@ -499,7 +512,7 @@ void PavoAgentDlg::OnCommandComplete(std::shared_ptr<AgentCmdBase> command)
         break;
     }
     case CommandFlow::CompleteAction::RestartToLogin:
-        ::PostMessageW(GetHwnd(), kRestartAfterLogout, 0, 0);
+        RequestEnd(kRestartAfterLogout);
         break;
     case CommandFlow::CompleteAction::ConfigChanged: {
         const int kind = static_cast<AgentCmdNotifyConfigChange&>(*command).GetKind();
@@ -512,12 +525,48 @@ void PavoAgentDlg::OnCommandComplete(std::shared_ptr<AgentCmdBase> command)
         break;
     }
     case CommandFlow::CompleteAction::Shutdown:
-        ::PostMessageW(GetHwnd(), kDestroySelf, 0, 0);
+        RequestEnd(kDestroySelf);
         break;
     case CommandFlow::CompleteAction::None:
         break;
     }
     if (IAgentCmdResponseHandler* own = command->GetResponseHandler()) own->OnCommandComplete(command);
+}
+
+void PavoAgentDlg::RequestEnd(UINT message)
+{
+    endRequested_ = true;
+    ::PostMessageW(GetHwnd(), message, 0, 0);
+}
+
+bool PavoAgentDlg::DeferWhileNotifying(bool& deferred)
+{
+    if (notificationDepth_ == 0) return false;
+    // Stopping the controller or destroying the window under a notification
+    // would pull the windows and the worker from under its frames.
+    deferred = true;
+    messageView_.EndWaitFromAnyThread();
+    return true;
+}
+
+void PavoAgentDlg::PostDeferredEnds()
+{
+    if (restartDeferred_) {
+        restartDeferred_ = false;
+        ::PostMessageW(GetHwnd(), kRestartAfterLogout, 0, 0);
+    }
+    if (destroyDeferred_) {
+        destroyDeferred_ = false;
+        ::PostMessageW(GetHwnd(), kDestroySelf, 0, 0);
+    }
+}
+
+void PavoAgentDlg::RestartAfterLogout()
+{
+    controller_.Stop();
+    endRequested_ = false;
+    controller_.Start(this, this);
+    ShowLoginPage();
 }
 
 void PavoAgentDlg::OnCommandCancel()
@@ -575,13 +624,11 @@ bool PavoAgentDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
         result = 0;
         return true;
     case kRestartAfterLogout:
-        controller_.Stop();
-        controller_.Start(this, this);
-        ShowLoginPage();
+        if (!DeferWhileNotifying(restartDeferred_)) RestartAfterLogout();
         result = 0;
         return true;
     case kDestroySelf:
-        ::DestroyWindow(GetHwnd());
+        if (!DeferWhileNotifying(destroyDeferred_)) ::DestroyWindow(GetHwnd());
         result = 0;
         return true;
     default:

@@ -5,19 +5,18 @@
 namespace Lumen {
 
 // A hidden window owned by the user-interface thread: a worker thread sends
-// or posts it a message that names one queued call by its serial number, and
-// the window's thread runs exactly that call. Windows delivers sent messages
-// before posted ones, so a call must never be taken by its place in a queue:
-// a sent call would otherwise run a posted one queued before it. Create and
-// Destroy on the user-interface thread.
+// or posts it a message carrying a serial number, and the window's thread
+// hands it to the delegater, which decides what runs. Windows delivers sent
+// messages before posted ones, so a delegater that must keep the order in
+// which calls were made runs its own queue rather than trusting the order of
+// the messages. Create and Destroy on the user-interface thread.
 class ContextSwitcher {
 public:
     static constexpr UINT kSwitchSync = WM_USER + 0x100;   // 0x0500, sent
     static constexpr UINT kSwitchAsync = WM_USER + 0x101;  // 0x0501, posted
 
-    // Runs the queued call with this serial number on the window's thread;
-    // an unknown number runs nothing. `synchronous` tells a sent message from
-    // a posted one.
+    // Called on the window's thread for each message; `synchronous` tells a
+    // sent message from a posted one.
     class SwitchingDelegater {
     public:
         virtual LRESULT OnSwitchContext(bool synchronous, WPARAM serial) = 0;

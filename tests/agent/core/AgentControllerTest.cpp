@@ -6,6 +6,7 @@
 
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "AgentCmdContinueInstall.h"
@@ -303,7 +304,10 @@ TEST_F(AgentControllerTest, ASynchronousInstallCancelledAtItsStartDoesNoWork)
     EXPECT_TRUE(FileExists(marker)) << "a download would have emptied the folder";
 }
 
-TEST_F(AgentControllerTest, ASentNoticeRunsItsOwnCommandWhilePostedOnesWait)
+// The worker makes the logout's two notices and then the install's start
+// while this thread looks at no message: they still run in that order, and
+// the install's start still decides whether its work runs.
+TEST_F(AgentControllerTest, ASynchronousStartRunsAfterTheNoticesQueuedBeforeIt)
 {
     ::CreateDirectoryW(DownloadFolder().c_str(), nullptr);
     const std::wstring marker = DownloadFolder() + L"\\marker.txt";
@@ -315,36 +319,23 @@ TEST_F(AgentControllerTest, ASentNoticeRunsItsOwnCommandWhilePostedOnesWait)
     product.url = L"http://127.0.0.1:1/download/never.exe";
     controller_.PushCommand(std::make_shared<AgentCmdLogout>());
     controller_.PushCommand(std::make_shared<AgentCmdInstallProduct>(product));
-    // This thread handles no message until the install's start is being
-    // sent: the logout's posted notices are queued before it by then.
-    const ULONGLONG deadline = ::GetTickCount64() + 20000;
-    while (!(HIWORD(::GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE)) {
-        const ULONGLONG now = ::GetTickCount64();
-        ASSERT_LT(now, deadline) << "the install's start was never sent";
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(deadline - now), QS_SENDMESSAGE);
+    ASSERT_TRUE(WaitUntil([&] { return controller_.QueuedNotifications() >= 3; }, 20000))
+        << "the worker never reached the install's start";
+    ASSERT_TRUE(WaitFor([&] { return recorder_.Count("complete", AgentCmdBase::kInstallProduct) == 1; }));
+    std::vector<Notice> notices;
+    for (const Notice& notice : recorder_.Notices())
+        if (notice.what != "cancel" && notice.type != AgentCmdBase::kSendTrayInfo) notices.push_back(notice);
+    ASSERT_EQ(notices.size(), 4u);
+    const std::pair<const char*, int> expected[] = {{"start", AgentCmdBase::kLogout},
+                                                    {"complete", AgentCmdBase::kLogout},
+                                                    {"start", AgentCmdBase::kInstallProduct},
+                                                    {"complete", AgentCmdBase::kInstallProduct}};
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(notices[i].what, expected[i].first) << i;
+        EXPECT_EQ(notices[i].type, expected[i].second) << i;
     }
-    ASSERT_TRUE(HIWORD(::GetQueueStatus(QS_POSTMESSAGE)) & QS_POSTMESSAGE) << "the logout's notices are not queued";
-    ASSERT_TRUE(WaitFor([&] { return recorder_.Count("complete") == 2; }));
-    const Notice* start = recorder_.Find("start", AgentCmdBase::kInstallProduct);
-    const Notice* complete = recorder_.Find("complete", AgentCmdBase::kInstallProduct);
-    ASSERT_NE(start, nullptr);
-    ASSERT_NE(complete, nullptr);
-    // Inside the sent message the worker still waits for the answer; a start
-    // run from a posted message comes after the worker has gone on.
-    EXPECT_TRUE(start->sent) << "the sent start ran the logout's posted notice instead";
-    EXPECT_TRUE(complete->sent);
-    EXPECT_EQ(complete->result, -1) << "the user's answer was never asked: the installer would have run";
+    EXPECT_EQ(notices[3].result, -1) << "the start's answer was not waited for: the installer would have run";
     EXPECT_TRUE(FileExists(marker)) << "a download would have emptied the folder";
-    // Posted notices keep their order.
-    const std::vector<Notice> notices = recorder_.Notices();
-    size_t logoutStart = notices.size(), logoutComplete = notices.size();
-    for (size_t i = 0; i < notices.size(); ++i) {
-        if (notices[i].type != AgentCmdBase::kLogout) continue;
-        (notices[i].what == "start" ? logoutStart : logoutComplete) = i;
-        EXPECT_FALSE(notices[i].sent) << notices[i].what;
-    }
-    EXPECT_LT(logoutStart, logoutComplete);
-    EXPECT_LT(logoutComplete, notices.size());
 }
 
 TEST_F(AgentControllerTest, StopDuringALoginLeavesNoSessionBehind)
@@ -374,15 +365,30 @@ TEST_F(AgentControllerTest, AnAsynchronousCommandCannotBeCancelledAtItsStart)
     ASSERT_TRUE(WaitFor([&] { return recorder_.Count("complete", AgentCmdBase::kLogin) == 1; }));
 }
 
-TEST_F(AgentControllerTest, StopWaitsForASynchronousCommandWithoutDeadlock)
+// Stop runs no notification: one the worker waits for is withdrawn, and a
+// start withdrawn that way cancels its work.
+TEST_F(AgentControllerTest, StopWithdrawsTheNoticesTheWorkerWaitsFor)
 {
+    ::CreateDirectoryW(DownloadFolder().c_str(), nullptr);
+    const std::wstring marker = DownloadFolder() + L"\\marker.txt";
+    ASSERT_TRUE(WriteFileBytes(marker, "left alone"));
+    ASSERT_TRUE(controller_.Start(&recorder_, &recorder_));
+    PRODUCT_INFO product;
+    product.productCode = L"PAVO_VIEWER";
+    product.url = L"http://127.0.0.1:1/download/never.exe";
+    controller_.PushCommand(std::make_shared<AgentCmdInstallProduct>(product));
+    ASSERT_TRUE(WaitUntil([&] { return controller_.QueuedNotifications() >= 1; }, 20000));
+    controller_.Stop();
+    EXPECT_FALSE(controller_.IsRunning());
+    EXPECT_EQ(recorder_.Count("start", AgentCmdBase::kInstallProduct), 0u) << "Stop ran a notification";
+    EXPECT_TRUE(FileExists(marker)) << "the install ran without its start being answered";
+
+    // A completion the worker would wait for after its minimum time.
     ASSERT_TRUE(controller_.Start(&recorder_, &recorder_));
     controller_.PushCommand(std::make_shared<AgentCmdContinueInstall>());
     ASSERT_TRUE(WaitFor([&] { return recorder_.Count("start", AgentCmdBase::kContinueInstall) == 1; }));
-    // The worker is inside its one-second minimum and will then send its
-    // completion to this thread, which is inside Stop.
     controller_.Stop();
-    EXPECT_EQ(recorder_.Count("complete", AgentCmdBase::kContinueInstall), 1u);
+    EXPECT_EQ(recorder_.Count("complete", AgentCmdBase::kContinueInstall), 0u);
     EXPECT_FALSE(controller_.IsRunning());
     controller_.Stop();  // harmless
     EXPECT_FALSE(controller_.IsRunning());

@@ -17,12 +17,19 @@
 #include <utility>
 #include <vector>
 
+#include "AgentCmdCheckProduct.h"
+#include "AgentCmdContinueInstall.h"
+#include "AgentCmdInstallAllProduct.h"
+#include "AgentCmdLogout.h"
 #include "AgentCmdNotifyConfigChange.h"
+#include "AgentCmdStopTray.h"
+#include "CommandFlow.h"
 #include "ConfigManager.h"
 #include "EditEx.h"
 #include "FakeDesktopShell.h"
 #include "ControlGeometry.h"
 #include "ImageButton.h"
+#include "Lumen/Event.h"
 #include "Lumen/LogManager.h"
 #include "Lumen/StringUtils.h"
 #include "MessageLoop.h"
@@ -1170,4 +1177,189 @@ TEST_F(AgentWindowsTest, PopupWindowsTabRoundTheirControls)
     PressKey(::GetFocus(), VK_TAB, false);
     EXPECT_EQ(::GetFocus(), noticeOk);
     ::ShowWindow(notice.GetHwnd(), SW_HIDE);
+}
+
+namespace {
+
+// Ends the process when the thread that made it hangs: a deadlock of the
+// user-interface thread could never report itself.
+class HangWatch {
+public:
+    HangWatch(DWORD timeoutMs, const char* what)
+        : thread_([this, timeoutMs, what] {
+              if (::WaitForSingleObject(done_.GetHandle(), timeoutMs) == WAIT_OBJECT_0) return;
+              std::fprintf(stderr, "HUNG: %s\n", what);
+              std::fflush(stderr);
+              ::TerminateProcess(::GetCurrentProcess(), 3);
+          })
+    {
+    }
+    ~HangWatch()
+    {
+        done_.Set();
+        thread_.join();
+    }
+
+private:
+    Lumen::Event done_;
+    std::thread thread_;
+};
+
+// The flag as the configuration file holds it.
+bool SavedInstalling()
+{
+    // Read once, on a thread of its own: the query joins the multithreaded
+    // apartment, which this thread (an HTML view's by now) cannot.
+    static const std::string passphrase = [] {
+        std::string read;
+        std::thread([&read] { read = ConfigManager::ReadMachinePassphrase(); }).join();
+        return read;
+    }();
+    ConfigManager file(ConfigManager::DefaultFilePath(), passphrase);
+    file.LoadConfig();
+    return file.IsInstalling();
+}
+
+// Hands every notification on to the product list page and notes the order
+// and what the file held when a continued installation started.
+struct OrderRecorder : IAgentCmdResponseHandler {
+    explicit OrderRecorder(IAgentCmdResponseHandler& page) : page(page) {}
+    void OnCommandStart(std::shared_ptr<AgentCmdBase> command) override
+    {
+        page.OnCommandStart(command);
+        seen.push_back("start " + std::to_string(command->GetType()));
+        if (command->GetType() == AgentCmdBase::kContinueInstall) savedAtContinue = SavedInstalling();
+    }
+    void OnCommandComplete(std::shared_ptr<AgentCmdBase> command) override
+    {
+        page.OnCommandComplete(command);
+        seen.push_back("complete " + std::to_string(command->GetType()));
+    }
+    void OnCommandCancel() override {}
+    bool Saw(const std::string& what, int type) const
+    {
+        return std::find(seen.begin(), seen.end(), what + " " + std::to_string(type)) != seen.end();
+    }
+    IAgentCmdResponseHandler& page;
+    std::vector<std::string> seen;
+    bool savedAtContinue = false;
+};
+
+}  // namespace
+
+// The product list page queues a check and then a continued installation.
+// Their notices are all made while this thread looks at no message; the
+// check's completion must still come first, not uncover the list while the
+// installers run.
+TEST_F(AgentWindowsTest, ACheckBeforeAContinuedInstallLeavesTheInstallingOverlayUp)
+{
+    LogIn();
+    ASSERT_FALSE(SavedInstalling());
+    AgentController& controller = dialog_->GetController();
+    MessageView& overlay = dialog_->GetMessageView();
+    OrderRecorder order(dialog_->GetInspectionView());
+    auto check = std::make_shared<AgentCmdCheckProduct>();
+    auto resume = std::make_shared<AgentCmdContinueInstall>();
+    check->SetResponseHandler(&order);
+    resume->SetResponseHandler(&order);
+    ASSERT_TRUE(QueueDrained());
+    controller.PushCommand(check);
+    controller.PushCommand(resume);
+    ASSERT_TRUE(PavoTest::WaitUntil([&] { return controller.QueuedNotifications() >= 3; }, 30000));
+    int resultFlags = 0;
+    RunWhen([&] { return overlay.IsWaiting(); }, [&] {
+        resultFlags = overlay.GetFlags();
+        ClickCenter(Item(overlay.GetHwnd(), IDC_BUTTON_MSG_OK));
+    });
+    ASSERT_TRUE(PumpUntil([&] {
+        return order.Saw("start", AgentCmdBase::kContinueInstall) && controller.QueuedNotifications() == 0;
+    }));
+    ASSERT_FALSE(order.Saw("complete", AgentCmdBase::kContinueInstall)) << "the installation ended too soon to look";
+    const std::vector<std::string> expected = {"start 2004", "complete 2004", "start 2007"};
+    EXPECT_EQ(order.seen, expected);
+    EXPECT_TRUE(::IsWindowVisible(overlay.GetHwnd())) << "the list is uncovered while the installers run";
+    EXPECT_EQ(overlay.GetText(), dialog_->GetString(CommandFlow::PlanFor(AgentCmdBase::kContinueInstall).progressKey));
+    EXPECT_FALSE(::IsWindowVisible(dialog_->GetInspectionView().GetHwnd()));
+    EXPECT_TRUE(order.savedAtContinue) << "a continued installation keeps its flag from its start";
+    ASSERT_TRUE(PumpUntil([&] { return resultFlags != 0 && order.Saw("complete", AgentCmdBase::kContinueInstall); },
+                          180000));
+    EXPECT_FALSE(SavedInstalling());
+}
+
+// Install-all keeps its flag only once the reboot question is answered "계속
+// 진행": a machine restarted at the question must not log in and install
+// unasked at the next logon.
+TEST_F(AgentWindowsTest, TheInstallingFlagIsSavedOnlyOnceTheUserAgreed)
+{
+    LogIn();
+    ASSERT_FALSE(SavedInstalling());
+    ConfigManager* config = ConfigManager::GetInstance();
+    MessageView& overlay = dialog_->GetMessageView();
+    const HWND installAll = Item(dialog_->GetInspectionView().GetHwnd(), IDC_BUTTON_INSTALL_ALL);
+    auto asked = [&] { return overlay.IsWaiting() && overlay.GetFlags() == MessageViewFlags::kLoadingQuestion; };
+    int answered = 0;
+    bool keptWhileAsked = true;
+    RunWhen(asked, [&] {
+        keptWhileAsked = SavedInstalling() || config->IsInstalling();
+        ++answered;
+        ClickCenter(Item(overlay.GetHwnd(), IDC_BUTTON_MSG_CANCEL));
+    });
+    ClickCenter(installAll);
+    ASSERT_TRUE(PumpUntil([&] { return answered == 1; }));
+    ASSERT_TRUE(QueueDrained());
+    EXPECT_FALSE(keptWhileAsked) << "kept before the user answered";
+    EXPECT_FALSE(SavedInstalling()) << "kept after \"취소\"";
+    EXPECT_FALSE(config->IsInstalling());
+
+    const std::wstring installing = dialog_->GetString(CommandFlow::PlanFor(AgentCmdBase::kInstallAllProduct).progressKey);
+    bool savedWhileInstalling = false;
+    int resultFlags = 0;
+    RunWhen(asked, [&] { ClickCenter(Item(overlay.GetHwnd(), IDC_BUTTON_MSG_CONTINUE)); });
+    RunWhen([&] { return !overlay.IsWaiting() && overlay.GetText() == installing; },
+            [&] { savedWhileInstalling = SavedInstalling(); });
+    RunWhen([&] { return overlay.IsWaiting() && overlay.GetFlags() != MessageViewFlags::kLoadingQuestion; }, [&] {
+        resultFlags = overlay.GetFlags();
+        ClickCenter(Item(overlay.GetHwnd(), IDC_BUTTON_MSG_OK));
+    });
+    ClickCenter(installAll);
+    ASSERT_TRUE(PumpUntil([&] { return resultFlags != 0 && !overlay.IsWaiting(); }, 180000));
+    ASSERT_TRUE(QueueDrained());
+    EXPECT_TRUE(savedWhileInstalling) << "not kept while the installers ran";
+    EXPECT_FALSE(SavedInstalling()) << "cleared at the end";
+}
+
+// A log-out, or the end of the program, just ahead of an installation: the
+// controller's restart (or the window's end) waits for no question and runs
+// only once no notification is on the stack.
+TEST_F(AgentWindowsTest, AnEndJustAheadOfAnInstallNeitherHangsNorAsks)
+{
+    LogIn();
+    ASSERT_TRUE(QueueDrained());
+    AgentController& controller = dialog_->GetController();
+    MessageView& overlay = dialog_->GetMessageView();
+    {
+        const HangWatch watch(60000, "a log-out ahead of an install-all");
+        auto install = std::make_shared<AgentCmdInstallAllProduct>();
+        install->SetResponseHandler(&dialog_->GetInspectionView());
+        controller.PushCommand(std::make_shared<AgentCmdLogout>());
+        controller.PushCommand(install);
+        ASSERT_TRUE(PavoTest::WaitUntil([&] { return controller.QueuedNotifications() >= 3; }, 30000));
+        ASSERT_TRUE(PumpUntil([&] { return dialog_->GetCurrentPage() == &dialog_->GetLoginView(); }, 30000));
+        EXPECT_TRUE(controller.IsRunning());
+        // The restarted controller answers: a marker command goes through it.
+        EXPECT_TRUE(QueueDrained());
+    }
+    EXPECT_NE(overlay.GetFlags(), MessageViewFlags::kLoadingQuestion) << "the question came after the log-out";
+    EXPECT_FALSE(dialog_->IsInNotification());
+    EXPECT_FALSE(SavedInstalling());
+    EXPECT_TRUE(::IsWindowVisible(login_));
+
+    // The stop-tray completion ends the window in the same place.
+    const HangWatch watch(60000, "a stop-tray ahead of an install-all");
+    controller.PushCommand(std::make_shared<AgentCmdStopTray>());
+    controller.PushCommand(std::make_shared<AgentCmdInstallAllProduct>());
+    ASSERT_TRUE(PavoTest::WaitUntil([&] { return controller.QueuedNotifications() >= 3; }, 30000));
+    ASSERT_TRUE(PumpUntil([&] { return !::IsWindow(hwnd_); }, 30000));
+    EXPECT_FALSE(controller.IsRunning());
+    EXPECT_NE(overlay.GetFlags(), MessageViewFlags::kLoadingQuestion);
 }
