@@ -55,7 +55,7 @@ void LoadStrings(const std::string& host, const std::string& pins)
 {
     const std::string text = "{\"language\": \"ENG\", \"strings\": ["
                              "{\"key\": \"Pavo_HOST_URL\", \"value\": \"" + host + "\"},"
-                             "{\"key\": \"SERVER_CERT_SHA256\", \"value\": \"" + pins + "\"},"
+                             + (pins.empty() ? std::string() : "{\"key\": \"SERVER_CERT_SHA256\", \"value\": \"" + pins + "\"},") +
                              "{\"key\": \"SUB_URL_LOGIN\", \"value\": \"/agent/login\"},"
                              "{\"key\": \"SUB_URL_GET_LICENSE_HEALTH_CHECK\", \"value\": \"/agent/health-check\"},"
                              "{\"key\": \"SUB_URL_RECERTIFICATION_TOKEN\", \"value\": \"/agent/token\"},"
@@ -63,6 +63,8 @@ void LoadStrings(const std::string& host, const std::string& pins)
                              "{\"key\": \"SUB_URL_SET_LICENSE_STATUS\", \"value\": \"/agent/license-status\"}]}";
     const std::wstring path = PavoTest::MakeTempDirectory(L"strings") + L"eng.json";
     PavoTest::WriteFileBytes(path, text);
+    // The table keeps the first value of a key: a new table for new values.
+    ResourceManager::DestroyInstance();
     ResourceManager::GetInstance()->InitializeStrings(path);
 }
 

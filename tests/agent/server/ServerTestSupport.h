@@ -15,8 +15,9 @@ std::wstring ServerUrl(const std::wstring& path);
 // before anything else reads the table.
 void LoadTestStrings();
 // Points the table at another server (`host` as "scheme://host:port") with
-// "SERVER_CERT_SHA256" set to `pins`; objects that built their URLs before
-// keep them. LoadTestStrings() does not undo this: call it with the HTTP host.
+// "SERVER_CERT_SHA256" set to `pins` (no entry when empty); objects that
+// built their URLs before keep them. LoadTestStrings() does not undo this:
+// call it with the HTTP host.
 void LoadStrings(const std::string& host, const std::string& pins);
 std::string HttpHost();
 // The HTTPS server's address and its certificate's SHA-256 fingerprint.

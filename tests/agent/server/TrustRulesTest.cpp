@@ -159,7 +159,7 @@ TEST(TrustRulesTest, ProductListDigests)
 {
     const auto answer = [](const std::string& item) {
         return R"({"resultCode": 200, "resultList": {"license": [)" + item +
-               R"(], "info": {"customerId": "C", "customerName": "N", "co_nm": "A"}})";
+               R"(], "info": {"customerId": "C", "customerName": "N", "co_nm": "A"}}})";
     };
     PackageRules::LicenseData data;
     ASSERT_EQ(PackageRules::ParseLicense(answer(R"({"type": "A", "url": "u", "sha256": ")" +
