@@ -31,6 +31,8 @@ packages=(
     # Driving and photographing the windows: the demo and the end-to-end tests.
     xdotool python3 locales
     libcpp-httplib-dev libjsoncpp-dev libssl-dev libgtest-dev openssl curl
+    # Signing the test installers.
+    osslsigncode
     # The skin: SVG rendering, strips and animation, the archive, the shipped fonts.
     librsvg2-bin imagemagick zip fonts-nanum
     # Native fuzz targets of the parsers: clang with libFuzzer and the sanitizers.

@@ -2,7 +2,8 @@
 # Runs a command while two reference operator servers listen on free loopback
 # ports: one over HTTP and one over HTTPS with a self-signed certificate made
 # for this run. The ports reach the command (and, through Wine, a Windows test)
-# as PAVO_OPERATOR_PORT and PAVO_OPERATOR_TLS_PORT. Both servers are stopped
+# as PAVO_OPERATOR_PORT and PAVO_OPERATOR_TLS_PORT, the certificate's SHA-256
+# fingerprint as PAVO_OPERATOR_TLS_SHA256. Both servers are stopped
 # when the command ends, fails or is stopped; they also end by themselves
 # should this script be killed outright.
 #
@@ -47,6 +48,8 @@ start_server() {
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=pavo-test.invalid" \
     -keyout "$work/key.pem" -out "$work/cert.pem" >/dev/null 2>&1 \
     || { echo "with-operator-server: openssl could not make a certificate" >&2; exit 1; }
+PAVO_OPERATOR_TLS_SHA256=$(openssl x509 -in "$work/cert.pem" -outform DER | sha256sum | cut -d' ' -f1)
+export PAVO_OPERATOR_TLS_SHA256
 
 start_server http || exit 1
 PAVO_OPERATOR_PORT=$port

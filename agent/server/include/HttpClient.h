@@ -15,7 +15,7 @@ namespace Lumen {
 // Synchronous HTTP/HTTPS exchange over WinHTTP. One client per exchange, used
 // by one thread at a time. Every wait (connect, send, response headers, each
 // read) is limited to one second; certificate errors of HTTPS servers are
-// ignored; redirects are followed. The HTTP status is reported as text and
+// ignored unless certificates are pinned; redirects are followed. The HTTP status is reported as text and
 // never judged. Request logs nothing: callers log.
 class HttpClient {
 public:
@@ -38,6 +38,16 @@ public:
     // Header lines, each ended by CRLF. Used by the next request only.
     void SetExtraHeaders(const std::wstring& headers) { extraHeaders_ = headers; }
     void SetMultipartData(std::shared_ptr<MULTIPART_DATA> data) { multipartData_ = std::move(data); }
+    // SHA-256 fingerprints (lower-case hex) of the encoded certificates an
+    // HTTPS server may present; empty pins nothing. The certificate is checked
+    // once the request headers are sent, before any form body goes out, and
+    // again after the response headers (a redirect may have changed the
+    // server), before any body is read. Another certificate fails the
+    // exchange with ERROR_WINHTTP_SECURE_INVALID_CERT and CertificateRejected().
+    void SetPinnedCertificates(std::vector<std::string> pins) { pinnedCertificates_ = std::move(pins); }
+    bool CertificateRejected() const { return certificateRejected_; }
+    // The SHA-256 of the last certificate checked against the pins.
+    const std::string& GetPresentedCertificate() const { return presentedCertificate_; }
 
     // "GET" or "POST" in any case. False on failure, with GetLastErrorCode():
     // 3 empty URL, 13 multipart data without items, 14 no memory, 87 another
@@ -69,6 +79,7 @@ private:
     bool Fail(DWORD code);
     bool RunRequest(const std::wstring& method);
     bool ApplyUserProxy(HINTERNET request);
+    bool CheckPinnedCertificate(HINTERNET request);
     bool WriteBody(HINTERNET request, const std::string& body);
     bool ReadHeaders(HINTERNET request);
     bool QueryHeaderText(HINTERNET request, DWORD infoLevel, std::wstring* text);
@@ -93,6 +104,9 @@ private:
     std::shared_ptr<std::vector<char>> responseBytes_;
     uint64_t contentLength_ = 0;
     bool hasContentLength_ = false;
+    std::vector<std::string> pinnedCertificates_;
+    std::string presentedCertificate_;
+    bool certificateRejected_ = false;
 };
 
 }  // namespace Lumen

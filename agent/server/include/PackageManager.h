@@ -1,5 +1,7 @@
 #pragma once
 
+#include <windows.h>
+
 #include <json/json.h>
 
 #include <functional>
@@ -9,6 +11,7 @@
 
 #include "ProductInfo.h"
 #include "ResultCode.h"
+#include "TrustRules.h"
 
 class SessionManager;
 
@@ -39,7 +42,8 @@ public:
     int LoadInspectionData();
     int LoadInstallerInfoEx();
     bool IsInstalled(const std::wstring& productCode);
-    // Downloads one product's installer into the download folder and runs it.
+    // Downloads one product's installer into the download folder and runs it
+    // when it passes the product's pins; one that fails them is deleted unrun.
     int DownloadUrl(const PRODUCT_INFO& product);
     // `started`, when set, is called once the start of the installer has
     // been tried, before any wait.
@@ -63,12 +67,17 @@ private:
     int PostToServer(const wchar_t* function, const std::wstring& url,
                      const std::vector<std::pair<std::wstring, std::string>>& fields, std::wstring* body);
     std::wstring InspectionPath(const wchar_t* fileName) const;
+    // The product's pins against the downloaded file, read through `held`;
+    // false (and logged) when the installer must not run.
+    bool IsTrustedInstaller(const PRODUCT_INFO& product, HANDLE held, const std::wstring& installerPath);
     int RunProductCheck(std::vector<PRODUCT_INFO>& productsOut);
 
     Json::Value inspectionData_;
     std::map<std::wstring, INSTALLER_INFO> installerInfo_;
+    std::map<std::wstring, TrustRules::InstallerPins> installerPins_;
     SessionManager* sessionManager_ = nullptr;
     std::vector<PRODUCT_INFO> products_;
+    std::map<std::wstring, std::string> listedSha256_;
     std::wstring customerId_;
     std::wstring customerName_;
     std::wstring coNm_;

@@ -2,6 +2,7 @@
 
 #include <json/json.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -13,13 +14,17 @@ namespace PackageRules {
 
 struct LicenseData {
     std::vector<PRODUCT_INFO> products;
+    // The installers' SHA-256 (lower-case hex) by product code, for the
+    // products whose item carries one.
+    std::map<std::wstring, std::string> sha256;
     std::wstring customerId;
     std::wstring customerName;
     std::wstring coNm;
 };
 
 // Reads the product-list answer into `data` (products appended in server
-// order). Returns an agent result; an empty list is -9000. A customer field
+// order). Returns an agent result; an empty list is -9000, and so is an
+// item's "sha256" that is not 64 hex digits. A customer field
 // that is missing or not text is stored as empty text.
 int ParseLicense(const std::string& utf8, LicenseData* data);
 // The status-report answer: its mapped "resultCode", or -9000.

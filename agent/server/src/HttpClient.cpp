@@ -1,5 +1,6 @@
 #include "HttpClient.h"
 
+#include <wincrypt.h>
 #include <winhttp.h>
 
 #include <algorithm>
@@ -9,6 +10,8 @@
 #include "HttpParsing.h"
 #include "Lumen/StringUtils.h"
 #include "ResponseBuffer.h"
+#include "Sha256.h"
+#include "TrustRules.h"
 
 namespace Lumen {
 
@@ -31,6 +34,14 @@ struct GlobalStringTraits {
     static void Close(Type p) noexcept { ::GlobalFree(p); }
 };
 using ScopedGlobalString = UniqueHandle<GlobalStringTraits>;
+
+struct CertificateTraits {
+    using Type = PCCERT_CONTEXT;
+    static Type Invalid() noexcept { return nullptr; }
+    static bool IsValid(Type p) noexcept { return p != nullptr; }
+    static void Close(Type p) noexcept { ::CertFreeCertificateContext(p); }
+};
+using ScopedCertificate = UniqueHandle<CertificateTraits>;
 
 // "GET" or "POST" for either in any case; "" otherwise.
 std::wstring CanonicalMethod(const std::wstring& method)
@@ -69,6 +80,8 @@ bool HttpClient::Request(const std::wstring& method)
     responseBytes_.reset();
     contentLength_ = 0;
     hasContentLength_ = false;
+    presentedCertificate_.clear();
+    certificateRejected_ = false;
 
     bool ok = false;
     try {
@@ -141,12 +154,37 @@ bool HttpClient::RunRequest(const std::wstring& method)
             return Fail(::GetLastError());
     }
 
+    // A pinned server is checked before the form (passwords, tokens) goes out
+    // and again before anything it answers is read.
+    const bool pinned = secure && !pinnedCertificates_.empty();
+    if (pinned && !CheckPinnedCertificate(request.Get())) return false;
+
     if (multipartData_ && !WriteBody(request.Get(), multipartData_->BuildBody())) return false;
 
     if (!::WinHttpReceiveResponse(request.Get(), nullptr)) return Fail(::GetLastError());
+    if (pinned && !CheckPinnedCertificate(request.Get())) return false;
     if (!ReadHeaders(request.Get())) return false;
 
     return downloadPath_.empty() ? ReadBodyToMemory(request.Get()) : ReadBodyToFile(request.Get());
+}
+
+bool HttpClient::CheckPinnedCertificate(HINTERNET request)
+{
+    PCCERT_CONTEXT context = nullptr;
+    DWORD size = sizeof(context);
+    if (!::WinHttpQueryOption(request, WINHTTP_OPTION_SERVER_CERT_CONTEXT, &context, &size)) {
+        certificateRejected_ = true;
+        return Fail(::GetLastError());
+    }
+    const ScopedCertificate certificate(context);
+    if (!certificate) {
+        certificateRejected_ = true;
+        return Fail(ERROR_WINHTTP_SECURE_INVALID_CERT);
+    }
+    presentedCertificate_ = Sha256::HexOf(certificate.Get()->pbCertEncoded, certificate.Get()->cbCertEncoded);
+    if (TrustRules::MatchesAny(pinnedCertificates_, presentedCertificate_)) return true;
+    certificateRejected_ = true;
+    return Fail(ERROR_WINHTTP_SECURE_INVALID_CERT);
 }
 
 bool HttpClient::ApplyUserProxy(HINTERNET request)

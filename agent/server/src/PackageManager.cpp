@@ -6,6 +6,7 @@
 
 #include <cwchar>
 
+#include "AuthenticodeSigner.h"
 #include "BodyMasking.h"
 #include "ConfigManager.h"
 #include "FormPost.h"
@@ -20,6 +21,7 @@
 #include "ResourceManager.h"
 #include "ResultCode.h"
 #include "SessionManager.h"
+#include "Sha256.h"
 
 using Lumen::LogManager;
 using Lumen::ScopedHandle;
@@ -36,6 +38,7 @@ constexpr const wchar_t* kDownloadFolder = L"PavoAgent_download";
 constexpr DWORD kTempPathLength = 520;
 constexpr int kAppearTries = 10;
 constexpr DWORD kAppearIntervalMs = 500;
+constexpr size_t kHashPieceSize = 1024 * 1024;
 
 struct FindHandleTraits {
     using Type = HANDLE;
@@ -163,6 +166,22 @@ ScopedHandle CreatePrivateFolder(const std::wstring& folder, DWORD* error)
     return held;
 }
 
+// The SHA-256 of the file behind `file`, read from its start; "" on a read error.
+std::string HashHeldFile(HANDLE file)
+{
+    LARGE_INTEGER start = {};
+    if (!::SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) return {};
+    Sha256 hash;
+    std::vector<char> buffer(kHashPieceSize);
+    for (;;) {
+        DWORD read = 0;
+        if (!::ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr)) return {};
+        if (read == 0) break;
+        if (!hash.Update(buffer.data(), read)) return {};
+    }
+    return hash.Hex();
+}
+
 bool IsSuccessStatus(const std::wstring& status)
 {
     const int code = _wtoi(status.c_str());
@@ -222,6 +241,7 @@ int PackageManager::GetLicense()
     result = PackageRules::ParseLicense(WideToUtf8(body), &data);
     // Products read before a fault stay, as the server sent them.
     products_.insert(products_.end(), data.products.begin(), data.products.end());
+    listedSha256_ = data.sha256;
     if (result < 0) {
         LogManager::GetInstance()->Error(L"[%s, %d] 응답 데이터 파싱 에러. result : %d", L"PackageManager::GetLicense",
                                          __LINE__, result);
@@ -272,6 +292,7 @@ int PackageManager::LoadInspectionData()
 int PackageManager::LoadInstallerInfoEx()
 {
     installerInfo_.clear();
+    installerPins_.clear();
     const std::wstring path = InspectionPath(kInstallerInfoFile);
     if (!Lumen::FileExists(path)) return AgentResult::kNoInspectionData;
     std::string text, error;
@@ -288,7 +309,10 @@ int PackageManager::LoadInstallerInfoEx()
             const std::string code = WideToUtf8(product.productCode);
             if (root.isMember(code)) member[code] = root[code];
             if (!PackageRules::ValidateRules(member, &error)) break;
+            TrustRules::InstallerPins pins;
+            if (!TrustRules::InstallerPinsFor(root, product.productCode, &pins, &error)) break;
             installerInfo_[product.productCode] = PackageRules::InstallerInfoFor(root, product.productCode);
+            installerPins_[product.productCode] = pins;
         }
         if (error.empty()) return AgentResult::kOk;
     }
@@ -325,6 +349,7 @@ int PackageManager::CheckProduct(std::vector<PRODUCT_INFO>& productsOut)
 int PackageManager::RunProductCheck(std::vector<PRODUCT_INFO>& productsOut)
 {
     products_.clear();
+    listedSha256_.clear();
     customerId_.clear();
     customerName_.clear();
     coNm_.clear();
@@ -402,13 +427,19 @@ int PackageManager::DownloadUrl(const PRODUCT_INFO& product)
             client.SetUrl(product.url);
             client.SetDownloadPath(installerPath);
             // Any status but 2xx brings an error page, not the installer.
-            downloaded = client.Request(L"GET") && IsSuccessStatus(client.GetStatusCode());
+            downloaded = ApplyServerPins(&client) && client.Request(L"GET") && IsSuccessStatus(client.GetStatusCode());
+            LogCertificateRejection(client, product.url);
             // The client wrote it without sharing write or delete; from here a
             // read-only hold that shares neither keeps it as it was written.
             if (downloaded) {
                 installerHold.Reset(::CreateFileW(installerPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                                   OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
                 downloaded = installerHold.IsValid();
+            }
+            // What is checked is what runs: the hold keeps the file as checked.
+            if (downloaded && !IsTrustedInstaller(product, installerHold.Get(), installerPath)) {
+                installerHold.Reset();
+                downloaded = false;
             }
             if (!downloaded) ::DeleteFileW(installerPath.c_str());
         }
@@ -424,6 +455,26 @@ int PackageManager::DownloadUrl(const PRODUCT_INFO& product)
         installerHold.Reset();
         folderHold.Reset();
     });
+}
+
+bool PackageManager::IsTrustedInstaller(const PRODUCT_INFO& product, HANDLE held,
+                                        const std::wstring& installerPath)
+{
+    const TrustRules::InstallerPins& pins = installerPins_[product.productCode];
+    const std::string& listSha256 = listedSha256_[product.productCode];
+    if (pins.sha256.empty() && pins.signers.empty() && listSha256.empty()) return true;
+
+    const std::string actual = HashHeldFile(held);
+    TrustRules::SignerCheck signer;
+    if (!pins.signers.empty()) signer = AuthenticodeSigner::Check(installerPath, held);
+    TrustRules::Mismatch mismatch;
+    if (!actual.empty() && TrustRules::CheckInstaller(pins, listSha256, actual, signer, &mismatch)) return true;
+    if (actual.empty()) mismatch = {"sha256", "", "the file could not be read"};
+    LogManager::GetInstance()->Error(
+        L"[%s, %d] 설치 파일 검증에 실패하여 실행하지 않습니다. product : %s, rule : %s, expected : %s, actual : %s",
+        L"PackageManager::DownloadUrl", __LINE__, product.productCode.c_str(), Utf8ToWide(mismatch.rule).c_str(),
+        Utf8ToWide(mismatch.expected).c_str(), Utf8ToWide(mismatch.actual).c_str());
+    return false;
 }
 
 int PackageManager::RunInstaller(const INSTALLER_INFO& info, const std::wstring& installerPath,

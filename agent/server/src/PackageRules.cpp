@@ -5,6 +5,7 @@
 
 #include "Lumen/StringUtils.h"
 #include "ResultCode.h"
+#include "TrustRules.h"
 
 using Lumen::Utf8ToWide;
 using Lumen::WideToUtf8;
@@ -86,6 +87,14 @@ int ParseLicense(const std::string& utf8, LicenseData* data)
             PRODUCT_INFO product;
             product.productCode = Utf8ToWide(type.asString());
             product.url = Utf8ToWide(url.asString());
+            // A pin that cannot be read must not be taken for no pin.
+            const Json::Value& sha256 = Member(entry, "sha256");
+            std::string digest;
+            if (!sha256.isNull()) {
+                if (!sha256.isString() || !TrustRules::NormalizeSha256(sha256.asString(), &digest))
+                    return AgentResult::kBadResponse;
+                data->sha256[product.productCode] = digest;
+            }
             data->products.push_back(product);
         }
         if (data->products.empty()) return AgentResult::kBadResponse;

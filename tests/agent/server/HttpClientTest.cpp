@@ -284,6 +284,51 @@ TEST_F(HttpClientTest, SelfSignedCertificateIsAccepted)
     EXPECT_EQ(ParseJson(client.GetResponseBody())["resultCode"].asInt(), 200);
 }
 
+TEST_F(HttpClientTest, PinnedCertificates)
+{
+    const std::string right = ServerTest::TlsSha256();
+    ASSERT_EQ(right.size(), 64u) << "PAVO_OPERATOR_TLS_SHA256 comes from scripts/with-operator-server.sh";
+    const std::wstring tls = L"https://127.0.0.1:" + std::to_wstring(tlsPort_);
+    const std::string wrong(64, 'e');
+
+    HttpClient pinned;
+    pinned.SetPinnedCertificates({wrong, right});
+    ASSERT_TRUE(Post(pinned, tls + L"/agent/login", Form({{L"id", "tester"}, {L"password", "secret-pw"}})))
+        << pinned.GetLastErrorCode();
+    EXPECT_EQ(pinned.GetStatusCode(), L"200");
+    EXPECT_EQ(pinned.GetPresentedCertificate(), right);
+    EXPECT_FALSE(pinned.CertificateRejected());
+
+    // A marker request, so that what the server saw last is known.
+    HttpClient marker;
+    marker.SetUrl(tls + L"/remote-assist");
+    ASSERT_TRUE(marker.Request(L"GET"));
+
+    HttpClient refused;
+    refused.SetPinnedCertificates({wrong});
+    EXPECT_FALSE(Post(refused, tls + L"/agent/login", Form({{L"id", "tester"}, {L"password", "secret-pw"}})));
+    EXPECT_EQ(refused.GetLastErrorCode(), static_cast<DWORD>(ERROR_WINHTTP_SECURE_INVALID_CERT));
+    EXPECT_TRUE(refused.CertificateRejected());
+    EXPECT_EQ(refused.GetPresentedCertificate(), right);
+    EXPECT_TRUE(refused.GetStatusCode().empty() && refused.GetResponseBody().empty()) << "nothing of the answer read";
+    // The password never reached the server: its last complete request is the marker.
+    HttpClient last;
+    last.SetUrl(tls + L"/admin/last-request");
+    ASSERT_TRUE(last.Request(L"GET"));
+    EXPECT_EQ(ParseJson(last.GetResponseBody())["path"].asString(), "/remote-assist");
+
+    const std::wstring path = PavoTest::MakeTempDirectory(L"pinned") + L"sample.bin";
+    refused.SetUrl(tls + L"/download/sample.bin");
+    refused.SetDownloadPath(path);
+    EXPECT_FALSE(refused.Request(L"GET"));
+    EXPECT_FALSE(PavoTest::FileExists(path)) << "no byte of the download written";
+
+    // Plain HTTP presents no certificate: pins do not apply to it.
+    refused.SetUrl(Url(L"/download/sample.bin"));
+    EXPECT_TRUE(refused.Request(L"GET")) << refused.GetLastErrorCode();
+    EXPECT_EQ(PavoTest::ReadFileBytes(path), kSampleInstaller);
+}
+
 TEST_F(HttpClientTest, UnreachableServerFails)
 {
     // Nothing listens once the raw server's one connection is over.

@@ -1,18 +1,26 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <aclapi.h>
+#include <wincrypt.h>
 #include <sddl.h>
 #include <winioctl.h>
 
+#include <cctype>
 #include <cstring>
 
+#include <map>
+#include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "ConfigManager.h"
+#include "Lumen/LogManager.h"
 #include "Lumen/PathUtils.h"
 #include "Lumen/SessionUtils.h"
+#include "AuthenticodeSigner.h"
 #include "Lumen/StringUtils.h"
+#include "Lumen/UniqueHandle.h"
 #include "PackageManager.h"
 #include "ServerTestSupport.h"
 #include "SessionManager.h"
@@ -21,8 +29,9 @@
 namespace {
 
 // Every service the test installers may register (tools/fake-installer).
-const wchar_t* const kTestServices[] = {L"PavoPkgTestA", L"PavoPkgTestB", L"PavoPkgTestW",
-                                        L"PavoPkgTestP", L"PavoPkgTestX", L"PavoPkgTestK"};
+const wchar_t* const kTestServices[] = {L"PavoPkgTestA", L"PavoPkgTestB", L"PavoPkgTestW", L"PavoPkgTestP",
+                                        L"PavoPkgTestX", L"PavoPkgTestK", L"PavoPkgTestS", L"PavoPkgTestT",
+                                        L"PavoPkgTestU"};
 
 const char kInspection[] = R"({
     "PKG_A": [{"type": "service", "value": "PavoPkgTestA"}, {"type": "file", "value": "C:\\ignored"}],
@@ -32,8 +41,80 @@ const char kInspection[] = R"({
     "PKG_W": [{"type": "service", "value": "PavoPkgTestW"}],
     "PKG_P": [{"type": "service", "value": "PavoPkgTestP"}],
     "PKG_X": [{"type": "service", "value": "PavoPkgTestX"}],
-    "KTL_9_04": [{"type": "service", "value": "PavoPkgTestK"}]
+    "KTL_9_04": [{"type": "service", "value": "PavoPkgTestK"}],
+    "PKG_S": [{"type": "service", "value": "PavoPkgTestS"}],
+    "PKG_T": [{"type": "service", "value": "PavoPkgTestT"}],
+    "PKG_U": [{"type": "service", "value": "PavoPkgTestU"}]
 })";
+
+// The servers' installer folder (tests/agent/server/CMakeLists.txt).
+std::wstring InstallerFolder()
+{
+    return PavoTest::BinDirectory() + L"..\\test-installers\\";
+}
+
+// "key=value" lines of a file the signing script wrote beside the installers.
+std::map<std::string, std::string> SignerFacts()
+{
+    std::map<std::string, std::string> facts;
+    std::istringstream lines(PavoTest::ReadFileBytes(InstallerFolder() + L"signer.txt"));
+    for (std::string line; std::getline(lines, line);) {
+        const size_t equals = line.find('=');
+        if (equals != std::string::npos) facts[line.substr(0, equals)] = line.substr(equals + 1);
+    }
+    return facts;
+}
+
+// The installer's SHA-256 as sha256sum printed it at build time.
+std::string InstallerSha256(const std::string& name)
+{
+    std::istringstream lines(PavoTest::ReadFileBytes(InstallerFolder() + L"sha256.txt"));
+    for (std::string line; std::getline(lines, line);)
+        if (line.size() > 66 && line.substr(66) == name) return line.substr(0, 64);
+    ADD_FAILURE() << "no digest of " << name;
+    return {};
+}
+
+struct StoreCloser {
+    void operator()(HCERTSTORE store) const { ::CertCloseStore(store, 0); }
+};
+
+// The signing script's throw-away root among the machine's trusted roots for
+// the object's life.
+class TrustedTestRoot {
+public:
+    TrustedTestRoot()
+    {
+        const std::string der = PavoTest::ReadFileBytes(InstallerFolder() + L"test-root.cer");
+        store_.reset(::CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"Root"));
+        if (store_ && !der.empty())
+            ::CertAddEncodedCertificateToStore(store_.get(), X509_ASN_ENCODING,
+                                               reinterpret_cast<const BYTE*>(der.data()),
+                                               static_cast<DWORD>(der.size()), CERT_STORE_ADD_REPLACE_EXISTING,
+                                               &added_);
+    }
+    ~TrustedTestRoot()
+    {
+        if (added_ != nullptr) ::CertDeleteCertificateFromStore(added_);
+    }
+    TrustedTestRoot(const TrustedTestRoot&) = delete;
+    TrustedTestRoot& operator=(const TrustedTestRoot&) = delete;
+    bool IsTrusted() const { return added_ != nullptr; }
+
+private:
+    std::unique_ptr<void, StoreCloser> store_;
+    PCCERT_CONTEXT added_ = nullptr;
+};
+
+std::string Rules(const std::string& product, const std::string& rules)
+{
+    return R"({")" + product + R"(": [)" + rules + "]}";
+}
+
+std::string Rule(const std::string& type, const std::string& value)
+{
+    return R"({"type": ")" + type + R"(", "value": ")" + value + R"("})";
+}
 
 const char kInstallerInfo[] = R"({
     "PKG_W": [{"type": "installer_x86", "value": "PavoPkgNeverX86"}, {"type": "installer_x64", "value": "PavoPkgHelperW"},
@@ -441,4 +522,192 @@ TEST_F(PackageManagerTest, TheDownloadFolderIsForAdministratorsOnly)
     EXPECT_TRUE(control & SE_DACL_PROTECTED) << "nothing is inherited from the temporary folder";
     EXPECT_EQ(trustees, (std::vector<std::wstring>{L"S-1-5-18", L"S-1-5-32-544"}));
     EXPECT_TRUE(allFullControl);
+}
+
+TEST_F(PackageManagerTest, PinnedDigests)
+{
+    Lumen::LogManager::GetInstance()->Initialize(Lumen::LogProcessKind::Agent);
+    std::wstring log = Lumen::Utf8ToWide(Lumen::LogManager::GetInstance()->GetImpl()->GetLogFilePath());
+    log = log.substr(0, log.rfind(L".log")) + L"_" + PavoTest::TodayForLogName() + L".log";
+    const size_t before = PavoTest::ReadFileBytes(log).size();
+
+    LoginAs(L"pins");
+    const std::string right = InstallerSha256("u~svc=PavoPkgTestU.exe");
+    const std::string wrong(64, 'e');
+    WriteInspection(kInspection, Rules("PKG_U", Rule("sha256", wrong)));
+    ASSERT_EQ(packages_.CheckProduct(products_), 0);
+    EXPECT_EQ(packages_.DownloadUrl(Product(L"PKG_U")), -2);
+    // Not run, and not left to be run by anyone else.
+    EXPECT_FALSE(ServiceExists(L"PavoPkgTestU"));
+    EXPECT_FALSE(PavoTest::FileExists(PackageManager::DownloadDirectory() + L"\\u~svc=PavoPkgTestU.exe"));
+    const std::string written = PavoTest::ReadFileBytes(log).substr(before);
+    Lumen::LogManager::GetInstance()->Release();
+    EXPECT_NE(written.find("product : PKG_U, rule : sha256, expected : " + wrong + ", actual : " + right),
+              std::string::npos)
+        << written;
+
+    // Any one of several, in either case.
+    std::string upper = right;
+    for (char& c : upper) c = static_cast<char>(toupper(c));
+    WriteInspection(kInspection, Rules("PKG_U", Rule("sha256", wrong) + "," + Rule("sha256", upper)));
+    ASSERT_EQ(packages_.CheckProduct(products_), 0);
+    EXPECT_EQ(packages_.DownloadUrl(Product(L"PKG_U")), 0);
+    EXPECT_TRUE(ServiceExists(L"PavoPkgTestU"));
+}
+
+TEST_F(PackageManagerTest, PinnedSigners)
+{
+    // Needed on Windows; Wine accepts the signature without it.
+    const TrustedTestRoot root;
+    ASSERT_TRUE(root.IsTrusted());
+    LoginAs(L"pins");
+    std::map<std::string, std::string> facts = SignerFacts();
+    ASSERT_EQ(facts["sha1"].size(), 40u);
+    ASSERT_EQ(facts["sha256"].size(), 64u);
+    for (const std::string& signer : {facts["cn"], facts["sha1"], facts["sha256"]}) {
+        WriteInspection(kInspection, Rules("PKG_S", Rule("signer", "Someone Else") + "," + Rule("signer", signer)));
+        ASSERT_EQ(packages_.CheckProduct(products_), 0);
+        EXPECT_EQ(packages_.DownloadUrl(Product(L"PKG_S")), 0) << signer;
+        EXPECT_TRUE(ServiceExists(L"PavoPkgTestS")) << signer;
+        ASSERT_TRUE(PavoTest::RemoveService(L"PavoPkgTestS"));
+    }
+
+    struct Case {
+        const wchar_t* product;
+        std::string rules;
+        const char* why;
+    } refused[] = {
+        {L"PKG_S", Rule("signer", "Someone Else"), "another signer"},
+        {L"PKG_S", Rule("signer", facts["cn"]) + "," + Rule("sha256", std::string(64, 'e')),
+         "the right signer, a wrong digest"},
+        {L"PKG_T", Rule("signer", facts["cn"]), "changed after signing"},
+        {L"PKG_U", Rule("signer", facts["cn"]), "not signed"},
+    };
+    for (const Case& c : refused) {
+        WriteInspection(kInspection, Rules(Lumen::WideToUtf8(c.product), c.rules));
+        ASSERT_EQ(packages_.CheckProduct(products_), 0);
+        EXPECT_EQ(packages_.DownloadUrl(Product(c.product)), -2) << c.why;
+    }
+    EXPECT_FALSE(ServiceExists(L"PavoPkgTestS"));
+    EXPECT_FALSE(ServiceExists(L"PavoPkgTestT"));
+    EXPECT_FALSE(ServiceExists(L"PavoPkgTestU"));
+
+    WriteInspection(kInspection, Rules("PKG_S", Rule("signer", facts["sha1"]) + "," +
+                                                    Rule("sha256", InstallerSha256("s~svc=PavoPkgTestS.exe"))));
+    ASSERT_EQ(packages_.CheckProduct(products_), 0);
+    EXPECT_EQ(packages_.DownloadUrl(Product(L"PKG_S")), 0) << "both kinds pass";
+}
+
+TEST_F(PackageManagerTest, MalformedPinsMakeTheFileMalformed)
+{
+    LoginAs(L"pins");
+    // Rule types the agent does not know are passed over.
+    WriteInspection(kInspection, Rules("PKG_U", Rule("installer_arm64", "x") + "," + Rule("future", "")));
+    ASSERT_EQ(packages_.CheckProduct(products_), 0);
+    const PRODUCT_INFO product = Product(L"PKG_U");
+
+    for (const std::string& rule : {Rule("sha256", ""), Rule("sha256", std::string(63, 'a')),
+                                    Rule("sha256", std::string(63, 'a') + "x"), Rule("sha256", std::string(65, 'a')),
+                                    Rule("signer", ""), Rule("signer", std::string(41, 'a'))}) {
+        WriteInspection(kInspection, Rules("PKG_U", rule));
+        EXPECT_EQ(packages_.CheckProduct(products_), -2) << rule;
+        EXPECT_EQ(packages_.DownloadUrl(product), -2) << rule;
+    }
+    EXPECT_FALSE(ServiceExists(L"PavoPkgTestU"));
+}
+
+TEST_F(PackageManagerTest, DigestsFromTheProductList)
+{
+    LoginAs(L"listpin");
+    ASSERT_EQ(packages_.CheckProduct(products_), 0);
+    // The first product's listed digest is wrong: it counts as a failed
+    // download, and install-all stops there.
+    EXPECT_EQ(packages_.InstallAllProduct(), -2);
+    EXPECT_FALSE(ServiceExists(L"PavoPkgTestB"));
+    EXPECT_FALSE(ServiceExists(L"PavoPkgTestA"));
+    EXPECT_EQ(packages_.DownloadUrl(Product(L"PKG_A")), 0);
+    EXPECT_TRUE(ServiceExists(L"PavoPkgTestA"));
+
+    LoginAs(L"listbad");
+    EXPECT_EQ(packages_.CheckProduct(products_), -9000);
+}
+
+TEST_F(PackageManagerTest, PinnedServerCertificate)
+{
+    const std::string right = ServerTest::TlsSha256();
+    ASSERT_EQ(right.size(), 64u);
+    // Every object below builds its URLs from the table as it is then.
+    const auto useServer = [this](const std::string& pins) {
+        ServerTest::LoadStrings(ServerTest::TlsHost(), pins);
+        ASSERT_TRUE(session_.Initialize(nullptr));
+        packages_.SetSessionManager(&session_);
+    };
+    struct Restore {
+        ~Restore() { ServerTest::LoadStrings(ServerTest::HttpHost(), ""); }
+    } restore;
+
+    // Without a pin the self-signed certificate is accepted, as ever.
+    useServer("");
+    EXPECT_EQ(session_.Login(L"check", L"pw"), 0);
+    session_.GetTimer().Stop();
+    useServer(std::string(64, 'e') + ", " + right);
+    ASSERT_EQ(session_.Login(L"check", L"pw"), 0);
+    session_.GetTimer().Stop();
+    EXPECT_EQ(session_.HealthCheck(), 0);
+    ASSERT_EQ(packages_.CheckProduct(products_), 0);
+    const PRODUCT_INFO product = Product(L"PKG_A");
+    ASSERT_EQ(product.url.compare(0, 8, L"https://"), 0) << "downloads come from the same server";
+
+    // Another certificate: each exchange fails as if the server were unreachable.
+    ServerTest::LoadStrings(ServerTest::TlsHost(), std::string(64, 'e'));
+    EXPECT_EQ(session_.HealthCheck(), -2);
+    EXPECT_EQ(packages_.DownloadUrl(product), -2);
+    EXPECT_FALSE(ServiceExists(L"PavoPkgTestA"));
+    EXPECT_FALSE(PavoTest::FileExists(PackageManager::DownloadDirectory() + L"\\a~svc=PavoPkgTestA.exe"));
+    EXPECT_EQ(session_.Login(L"check", L"pw"), -2);
+    // A table entry that is no fingerprint refuses every exchange.
+    useServer(right + ",not-a-fingerprint");
+    EXPECT_EQ(session_.Login(L"check", L"pw"), -2);
+
+    useServer(right);
+    ASSERT_EQ(session_.Login(L"check", L"pw"), 0);
+    session_.GetTimer().Stop();
+    ASSERT_EQ(packages_.CheckProduct(products_), 0);
+    EXPECT_EQ(packages_.DownloadUrl(Product(L"PKG_A")), 0);
+    EXPECT_TRUE(ServiceExists(L"PavoPkgTestA"));
+}
+
+TEST(AuthenticodeSignerTest, WhatTheSignatureCheckRefuses)
+{
+    const auto check = [](const wchar_t* name) {
+        const std::wstring path = InstallerFolder() + name;
+        Lumen::ScopedHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                               0, nullptr));
+        EXPECT_TRUE(file.IsValid()) << Lumen::WideToUtf8(path);
+        return AuthenticodeSigner::Check(path, file.Get());
+    };
+    TrustRules::SignerCheck signer = check(L"u~svc=PavoPkgTestU.exe");
+    EXPECT_FALSE(signer.valid);
+    EXPECT_EQ(signer.status, TRUST_E_NOSIGNATURE);
+    // A chain that ends in a root nobody trusts: Windows refuses it; Wine 8
+    // does not check where the chain ends and accepts it.
+    signer = check(L"s~svc=PavoPkgTestS.exe");
+    const bool wine = ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    if (!wine) {
+        EXPECT_FALSE(signer.valid);
+        EXPECT_EQ(signer.status, CERT_E_UNTRUSTEDROOT);
+    }
+
+    const TrustedTestRoot root;
+    ASSERT_TRUE(root.IsTrusted());
+    std::map<std::string, std::string> facts = SignerFacts();
+    signer = check(L"s~svc=PavoPkgTestS.exe");
+    EXPECT_TRUE(signer.valid) << std::hex << signer.status;
+    EXPECT_EQ(signer.sha1Hex, facts["sha1"]);
+    EXPECT_EQ(signer.sha256Hex, facts["sha256"]);
+    EXPECT_EQ(Lumen::WideToUtf8(signer.commonName), facts["cn"]);
+    // The contents no longer match the signed digest (also under Wine).
+    signer = check(L"t~svc=PavoPkgTestT.exe");
+    EXPECT_FALSE(signer.valid);
+    EXPECT_EQ(signer.status, TRUST_E_BAD_DIGEST);
 }

@@ -25,14 +25,37 @@ std::wstring ServerUrl(const std::wstring& path)
     return L"http://127.0.0.1:" + std::to_wstring(OperatorPort()) + path;
 }
 
-void LoadTestStrings()
+namespace {
+
+std::string Environment(const wchar_t* name)
 {
-    static bool loaded = false;
-    if (loaded) return;
-    loaded = true;
-    const std::string host = "http://127.0.0.1:" + std::to_string(OperatorPort());
+    wchar_t value[128] = {};
+    const DWORD length = ::GetEnvironmentVariableW(name, value, 128);
+    return length > 0 && length < 128 ? Lumen::WideToUtf8(value) : std::string();
+}
+
+}  // namespace
+
+std::string HttpHost()
+{
+    return "http://127.0.0.1:" + std::to_string(OperatorPort());
+}
+
+std::string TlsHost()
+{
+    return "https://127.0.0.1:" + Environment(L"PAVO_OPERATOR_TLS_PORT");
+}
+
+std::string TlsSha256()
+{
+    return Environment(L"PAVO_OPERATOR_TLS_SHA256");
+}
+
+void LoadStrings(const std::string& host, const std::string& pins)
+{
     const std::string text = "{\"language\": \"ENG\", \"strings\": ["
                              "{\"key\": \"Pavo_HOST_URL\", \"value\": \"" + host + "\"},"
+                             + (pins.empty() ? std::string() : "{\"key\": \"SERVER_CERT_SHA256\", \"value\": \"" + pins + "\"},") +
                              "{\"key\": \"SUB_URL_LOGIN\", \"value\": \"/agent/login\"},"
                              "{\"key\": \"SUB_URL_GET_LICENSE_HEALTH_CHECK\", \"value\": \"/agent/health-check\"},"
                              "{\"key\": \"SUB_URL_RECERTIFICATION_TOKEN\", \"value\": \"/agent/token\"},"
@@ -40,7 +63,17 @@ void LoadTestStrings()
                              "{\"key\": \"SUB_URL_SET_LICENSE_STATUS\", \"value\": \"/agent/license-status\"}]}";
     const std::wstring path = PavoTest::MakeTempDirectory(L"strings") + L"eng.json";
     PavoTest::WriteFileBytes(path, text);
+    // The table keeps the first value of a key: a new table for new values.
+    ResourceManager::DestroyInstance();
     ResourceManager::GetInstance()->InitializeStrings(path);
+}
+
+void LoadTestStrings()
+{
+    static bool loaded = false;
+    if (loaded) return;
+    loaded = true;
+    LoadStrings(HttpHost(), "");
 }
 
 bool Admin(const std::wstring& path, const std::string& json)

@@ -1,6 +1,7 @@
 #include "OperatorServer.h"
 
 #include <httplib.h>
+#include <openssl/evp.h>
 
 #include <chrono>
 #include <cstdio>
@@ -110,6 +111,29 @@ std::string ToJsonText(const Json::Value& value)
     return Json::writeString(builder, value);
 }
 
+// The SHA-256 of a file in lower-case hex; "" when it cannot be read.
+std::string FileSha256(const fs::path& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return "";
+    std::unique_ptr<EVP_MD_CTX, void (*)(EVP_MD_CTX*)> context(EVP_MD_CTX_new(), EVP_MD_CTX_free);
+    if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1) return "";
+    char buffer[65536];
+    while (file.read(buffer, sizeof(buffer)) || file.gcount() > 0) {
+        if (EVP_DigestUpdate(context.get(), buffer, static_cast<size_t>(file.gcount())) != 1) return "";
+    }
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (EVP_DigestFinal_ex(context.get(), digest, &length) != 1) return "";
+    std::string hex;
+    for (unsigned int i = 0; i < length; ++i) {
+        static const char kDigits[] = "0123456789abcdef";
+        hex += kDigits[digest[i] >> 4];
+        hex += kDigits[digest[i] & 0x0f];
+    }
+    return hex;
+}
+
 bool ParseJsonText(const std::string& text, Json::Value* value)
 {
     Json::CharReaderBuilder builder;
@@ -150,6 +174,10 @@ OperatorServer::OperatorServer(const ServerOptions& options, Json::Value data, s
     : options_(options), data_(std::move(data)), installerFolder_(std::move(installerFolder))
 {
     state_ = std::make_unique<OperatorState>(data_, "", [] { return std::time(nullptr); });
+    state_->SetFileDigest([folder = installerFolder_](const std::string& name) {
+        if (name.empty() || name[0] == '.' || name.find('/') != std::string::npos) return std::string();
+        return FileSha256(fs::path(folder) / name);
+    });
     if (!options_.tlsCert.empty() && !options_.tlsKey.empty())
         server_ = std::make_unique<httplib::SSLServer>(options_.tlsCert.c_str(), options_.tlsKey.c_str());
     else

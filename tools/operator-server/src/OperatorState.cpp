@@ -43,6 +43,12 @@ OperatorState::OperatorState(const Json::Value& data, std::string serverBase, Cl
     }
 }
 
+void OperatorState::SetFileDigest(FileDigest digest)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    fileDigest_ = std::move(digest);
+}
+
 std::string OperatorState::FormatLocalTime(std::time_t when)
 {
     std::tm local = {};
@@ -159,6 +165,16 @@ Json::Value OperatorState::License(const std::string& token)
         Json::Value item(Json::objectValue);
         item["type"] = entry["type"].asString();
         item["url"] = ReplaceAll(entry["url"].asString(), "${SERVER}", serverBase_);
+        if (entry.isMember("sha256")) {
+            const Json::Value& pin = entry["sha256"];
+            if (pin == "file") {
+                const std::string url = item["url"].asString();
+                const std::string digest = fileDigest_ ? fileDigest_(url.substr(url.find_last_of('/') + 1)) : "";
+                if (!digest.empty()) item["sha256"] = digest;
+            } else {
+                item["sha256"] = pin;
+            }
+        }
         list["license"].append(item);
     }
     Json::Value info(Json::objectValue);

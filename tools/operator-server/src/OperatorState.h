@@ -32,6 +32,8 @@ constexpr std::time_t kExpiredRenewalSeconds = 3600;
 class OperatorState {
 public:
     using Clock = std::function<std::time_t()>;
+    // The SHA-256 (hex) of an installer in the server's folder; "" when there is none.
+    using FileDigest = std::function<std::string(const std::string& fileName)>;
 
     // `serverBase` ("http://127.0.0.1:PORT") replaces "${SERVER}" in licence URLs.
     OperatorState(const Json::Value& data, std::string serverBase, Clock clock);
@@ -50,6 +52,9 @@ public:
 
     // The address that replaces "${SERVER}" in licence URLs.
     void SetServerBase(const std::string& base);
+    // Answers a licence entry's "sha256": "file" with the digest of the file
+    // its URL names; any other value is sent as it is.
+    void SetFileDigest(FileDigest digest);
     // Tokens issued from now on live this long.
     void SetTokenLifetime(std::time_t seconds);
     // Every token issued so far has expired.
@@ -89,6 +94,7 @@ private:
     std::string serverBase_;
     std::time_t tokenLifetime_ = 3600;
     Clock clock_;
+    FileDigest fileDigest_;
 };
 
 }  // namespace PavoOperator

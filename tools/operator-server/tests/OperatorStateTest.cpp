@@ -14,8 +14,8 @@ Json::Value TestData()
         "tokenLifetimeSeconds": 600,
         "notice": {"id": 7, "title": "공지", "body": "점검 안내", "date": "2026-12-01"},
         "customers": {"C1": {"customerName": "Demo Customer", "co_nm": "DEMO",
-                             "license": [{"type": "PAVO_VIEWER", "url": "${SERVER}/download/viewer.exe"},
-                                         {"type": "PAVO_GUARD", "url": "${SERVER}/download/guard.exe"}]}},
+                             "license": [{"type": "PAVO_VIEWER", "url": "${SERVER}/download/viewer.exe", "sha256": "file"},
+                                         {"type": "PAVO_GUARD", "url": "${SERVER}/download/guard.exe", "sha256": "AB"}]}},
         "users": [{"id": "demo", "password": "demo1234", "customerId": "C1"},
                   {"id": "orphan", "password": "pw", "customerId": "NONE"}]
     })", &data);
@@ -132,6 +132,25 @@ TEST_F(OperatorStateTest, LicenceListBelongsToTheUsersCustomer)
 
     const std::string orphan = state_.Login("orphan", "pw")["resultList"]["token"].asString();
     EXPECT_EQ(state_.License(orphan)["resultCode"].asInt(), kServerError);
+}
+
+TEST_F(OperatorStateTest, LicenceDigestsComeFromTheFileOrTheData)
+{
+    // Without a way to hash files "file" sends nothing; a literal goes as it is.
+    Json::Value license = state_.License(LoginToken())["resultList"]["license"];
+    EXPECT_FALSE(license[0].isMember("sha256"));
+    EXPECT_EQ(license[1]["sha256"].asString(), "AB");
+
+    std::string asked;
+    state_.SetFileDigest([&asked](const std::string& name) {
+        asked = name;
+        return std::string(64, 'c');
+    });
+    license = state_.License(LoginToken())["resultList"]["license"];
+    EXPECT_EQ(asked, "viewer.exe");
+    EXPECT_EQ(license[0]["sha256"].asString(), std::string(64, 'c'));
+    state_.SetFileDigest([](const std::string&) { return std::string(); });
+    EXPECT_FALSE(state_.License(LoginToken())["resultList"]["license"][0].isMember("sha256")) << "no such file";
 }
 
 TEST_F(OperatorStateTest, ReportedStatesReplaceEarlierReports)
