@@ -356,11 +356,11 @@ TEST_F(AgentWindowsTest, LoginButtonFollowsTheTwoCharacterRuleAndKeysRoute)
     const LRESULT checked = ::SendMessageW(check, BM_GETCHECK, 0, 0);
     PressKey(check, VK_SPACE);
     EXPECT_NE(::SendMessageW(check, BM_GETCHECK, 0, 0), checked) << "Space on the check box";
-    const std::wstring mark = g_folder + L"assisted.txt";
-    ::DeleteFileW(mark.c_str());
+    ToolkitTest::FakeDesktopShell shell;
+    ASSERT_TRUE(shell.IsRegistered());
     ::SetFocus(link);
     PressKey(link, VK_RETURN);
-    EXPECT_TRUE(PumpUntil([&] { return PavoTest::FileExists(mark); }, 30000)) << "Enter on the link";
+    EXPECT_TRUE(PumpUntil([&] { return !shell.Calls().empty(); }, 30000)) << "Enter on the link";
     ::SetFocus(PasswordEdit());
     EXPECT_TRUE(::IsWindowVisible(login_)) << "Enter and Escape never close the page";
     PressKey(PasswordEdit(), VK_ESCAPE);
