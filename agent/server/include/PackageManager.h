@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "InstallProgress.h"
 #include "ProductInfo.h"
 #include "ResultCode.h"
 
@@ -49,6 +50,11 @@ public:
     // download or run; -9007 when one is still missing afterwards.
     int InstallAllProduct();
 
+    // Receives the progress of the installations on the worker thread: every
+    // downloaded piece and every step. It must return quickly.
+    using ProgressSink = std::function<void(const InstallProgress&)>;
+    void SetProgressSink(ProgressSink sink) { progressSink_ = std::move(sink); }
+
     // The folder that holds "inspection_data"; the program folder unless set.
     void SetDataDirectory(const std::wstring& directory) { dataDirectory_ = directory; }
     // "<temp folder>PavoAgent_download"; "" when the temp folder is unknown.
@@ -64,6 +70,7 @@ private:
                      const std::vector<std::pair<std::wstring, std::string>>& fields, std::wstring* body);
     std::wstring InspectionPath(const wchar_t* fileName) const;
     int RunProductCheck(std::vector<PRODUCT_INFO>& productsOut);
+    void ReportProgress(InstallProgress::Step step, uint64_t received = 0, uint64_t total = 0, bool hasTotal = false);
 
     Json::Value inspectionData_;
     std::map<std::wstring, INSTALLER_INFO> installerInfo_;
@@ -76,4 +83,10 @@ private:
     std::wstring licenseStatusUrl_;
     std::wstring dataDirectory_;
     int lastCheckResult_ = AgentResult::kFailed;
+    ProgressSink progressSink_;
+    // The product being installed and its place in an install-all (count 0
+    // for a single product).
+    std::wstring progressProduct_;
+    int progressIndex_ = 0;
+    int progressCount_ = 0;
 };

@@ -15,6 +15,9 @@ BOOL MessageView::OnInitDialog()
 {
     const HWND hwnd = GetHwnd();
     textStatic_.SubclassDlgItem(IDC_STATIC_MSG_TEXT, hwnd);
+    product_.SubclassDlgItem(IDC_STATIC_MSG_PRODUCT, hwnd);
+    step_.SubclassDlgItem(IDC_STATIC_MSG_STEP, hwnd);
+    count_.SubclassDlgItem(IDC_STATIC_MSG_COUNT, hwnd);
     ok_.SubclassDlgItem(IDC_BUTTON_MSG_OK, hwnd);
     cancel_.SubclassDlgItem(IDC_BUTTON_MSG_CANCEL, hwnd);
     continue_.SubclassDlgItem(IDC_BUTTON_MSG_CONTINUE, hwnd);
@@ -130,6 +133,31 @@ void MessageView::HideMessage()
         ::RedrawWindow(covered, nullptr, nullptr,
                        RDW_INVALIDATE | RDW_ERASE | RDW_ERASENOW | RDW_UPDATENOW | RDW_ALLCHILDREN);
     }
+}
+
+void MessageView::SetProgressLine(Lumen::SkinStatic& line, const std::wstring& text)
+{
+    const HWND hwnd = line.GetHwnd();
+    if (hwnd == nullptr) return;
+    if (text.empty()) {
+        ::ShowWindow(hwnd, SW_HIDE);
+        return;
+    }
+    wchar_t shown[128] = {};
+    ::GetWindowTextW(hwnd, shown, 128);
+    if (text != shown) {
+        ::SetWindowTextW(hwnd, text.c_str());
+        line.DiscardBackgroundSnapshot();
+    }
+    ::ShowWindow(hwnd, SW_SHOW);
+}
+
+void MessageView::ShowProgress(const std::wstring& product, const std::wstring& step, const std::wstring& count)
+{
+    if (!::IsWindowVisible(GetHwnd())) return;
+    SetProgressLine(product_, product);
+    SetProgressLine(step_, step);
+    SetProgressLine(count_, count);
 }
 
 void MessageView::EndWaitFromAnyThread()
