@@ -12,6 +12,7 @@
 #include "IMainWindow.h"
 #include "ISessionChangeHandler.h"
 #include "InspectionView.h"
+#include "InstallProgressText.h"
 #include "LoginView.h"
 #include "Lumen/SynchronizedQueue.h"
 #include "MessageView.h"
@@ -63,8 +64,16 @@ public:
 
     // For the program's own checks and tests.
     LoginView& GetLoginView() { return loginView_; }
-    InspectionView& GetInspectionView() { return inspectionView_; }
-    MessageView& GetMessageView() { return messageView_; }
+    InspectionView& GetInspectionView()
+    {
+        EnsureLaterPages();
+        return inspectionView_;
+    }
+    MessageView& GetMessageView()
+    {
+        EnsureLaterPages();
+        return messageView_;
+    }
     NoticeView* GetNoticeView() { return noticeView_.get(); }
     UserInfoView* GetUserInfoView() { return userInfoView_.get(); }
     IPage* GetCurrentPage() const { return currentPage_; }
@@ -84,8 +93,15 @@ private:
     // Posted to ourselves: work that must not run inside a controller notification.
     static constexpr UINT kRestartAfterLogout = WM_APP + 0x41;
     static constexpr UINT kDestroySelf = WM_APP + 0x42;
+    // Posted by the controller's worker: the installation's progress has moved.
+    static constexpr UINT kInstallProgress = WM_APP + 0x43;
+    // Posted once the login page has been painted: the work nobody waits for.
+    static constexpr UINT kAfterFirstPaint = WM_APP + 0x44;
 
     void CreatePages();
+    // The overlay and the product list: made right after the first paint, or
+    // at once by whatever needs them first.
+    void EnsureLaterPages();
     template <class Page>
     bool CreateChildPage(Page& page, UINT templateId);
     void AddTrayIcon();
@@ -106,6 +122,8 @@ private:
     void RunAboutBox();
     void Shutdown();
     void RedrawCaption();
+    void OnInstallProgress();
+    void ShowTaskbarProgress(const InstallProgressText::TaskbarState& state);
 
     MessageView messageView_;
     std::unique_ptr<NoticeView> noticeView_;
@@ -120,5 +138,7 @@ private:
     TrayIcon tray_;
     bool trayIconPresent_ = false;
     bool shutDown_ = false;
+    bool laterPagesMade_ = false;
+    bool firstPaintDone_ = false;
     std::atomic<int> balloonsPushed_{0};
 };
