@@ -99,8 +99,8 @@ private:
     static constexpr UINT kAfterFirstPaint = WM_APP + 0x44;
 
     void CreatePages();
-    // The overlay and the product list: made right after the first paint, or
-    // at once by whatever needs them first.
+    // The product list: made right after the first paint, or at once by
+    // whatever needs it first.
     void EnsureLaterPages();
     template <class Page>
     bool CreateChildPage(Page& page, UINT templateId);

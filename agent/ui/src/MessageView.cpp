@@ -145,11 +145,15 @@ void MessageView::SetProgressLine(Lumen::SkinStatic& line, const std::wstring& t
     }
     wchar_t shown[128] = {};
     ::GetWindowTextW(hwnd, shown, 128);
-    if (text != shown) {
-        ::SetWindowTextW(hwnd, text.c_str());
-        line.DiscardBackgroundSnapshot();
+    const bool changed = text != shown;
+    if (changed) ::SetWindowTextW(hwnd, text.c_str());
+    if (!::IsWindowVisible(hwnd)) {
+        ::ShowWindow(hwnd, SW_SHOW);
+    } else if (!changed) {
+        return;
     }
-    ::ShowWindow(hwnd, SW_SHOW);
+    // Painted now: the worker's next state may be a tenth of a second away.
+    line.DiscardBackgroundSnapshot();
 }
 
 void MessageView::ShowProgress(const std::wstring& product, const std::wstring& step, const std::wstring& count)

@@ -99,6 +99,7 @@ bool PavoAgentDlg::CreateChildPage(Page& page, UINT templateId)
 void PavoAgentDlg::CreatePages()
 {
     if (ConfigManager::GetInstance()->IsTestMode()) SetSubText(GetString(kTestModeSuffix));
+    CreateChildPage(messageView_, IDD_MESSAGE_VIEW);
     loginView_.SetMainWindow(this);
     CreateChildPage(loginView_, IDD_LOGIN_VIEW);
     inspectionView_.SetMainWindow(this);
@@ -109,9 +110,6 @@ void PavoAgentDlg::EnsureLaterPages()
     if (laterPagesMade_ || shutDown_ || GetHwnd() == nullptr) return;
     laterPagesMade_ = true;
     CreateChildPage(inspectionView_, IDD_INSPECTION_VIEW);
-    CreateChildPage(messageView_, IDD_MESSAGE_VIEW);
-    // The overlay covers every page.
-    ::SetWindowPos(messageView_.GetHwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 // --- Pages ---

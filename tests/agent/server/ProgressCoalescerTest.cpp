@@ -34,28 +34,28 @@ TEST(ProgressCoalescerTest, WakesAtMostTenTimesASecondAndOnlyWithNothingPending)
     coalescer.Begin();
     EXPECT_TRUE(coalescer.Report(Downloading(10), 1000));
     // Pending: later reports only replace the state the wake-up will find.
-    EXPECT_FALSE(coalescer.Report(Downloading(20), 1500));
-    EXPECT_FALSE(coalescer.Report(Downloading(30), 1600));
+    EXPECT_FALSE(coalescer.Report(Downloading(20), 1020));
+    EXPECT_FALSE(coalescer.Report(Downloading(30), 1040));
     ASSERT_TRUE(coalescer.Take(&taken));
     EXPECT_EQ(taken.received, 30u);
     EXPECT_FALSE(coalescer.Take(&taken)) << "one state per wake-up";
     // Taken, but the last wake-up is too recent for mere bytes.
-    EXPECT_FALSE(coalescer.Report(Downloading(40), 1650));
-    EXPECT_TRUE(coalescer.Report(Downloading(50), 1700));
+    EXPECT_FALSE(coalescer.Report(Downloading(40), 1060));
+    EXPECT_TRUE(coalescer.Report(Downloading(50), 1100));
     ASSERT_TRUE(coalescer.Take(&taken));
     EXPECT_EQ(taken.received, 50u);
     // The last byte, a new step and a new product are not held back.
-    EXPECT_TRUE(coalescer.Report(Downloading(1000), 1710));
+    EXPECT_TRUE(coalescer.Report(Downloading(1000), 1110));
     ASSERT_TRUE(coalescer.Take(&taken));
     InstallProgress installing = taken;
     installing.step = InstallProgress::Step::Installing;
-    EXPECT_TRUE(coalescer.Report(installing, 1720));
+    EXPECT_TRUE(coalescer.Report(installing, 1120));
     ASSERT_TRUE(coalescer.Take(&taken));
     EXPECT_EQ(taken.step, InstallProgress::Step::Installing);
     InstallProgress next = Downloading(0);
     next.productCode = L"PAVO_SYNC";
     next.index = 2;
-    EXPECT_TRUE(coalescer.Report(next, 1730));
+    EXPECT_TRUE(coalescer.Report(next, 1130));
     // The tick count wraps after 49 days: the interval still counts across it.
     coalescer.Take(&taken);
     EXPECT_TRUE(coalescer.Report(Downloading(1), 0xFFFFFFF0u));

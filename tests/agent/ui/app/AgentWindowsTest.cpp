@@ -125,6 +125,12 @@ protected:
         });
         ASSERT_TRUE(PumpUntil([&] { return dialog_->GetCurrentPage() == &dialog_->GetLoginView(); }));
         login_ = dialog_->GetLoginView().GetHwnd();
+        // The icon is added right after the first paint. Without a tray Wine
+        // shows it in a small window of its own at the screen's corner, over
+        // this one; on Windows it never covers a window.
+        ASSERT_TRUE(PumpUntil([&] { return dialog_->IsTrayIconPresent(); }, 10000));
+        ::SetWindowPos(hwnd_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+        PumpPending();
     }
     void TearDown() override
     {
@@ -796,7 +802,10 @@ protected:
             Add(seen.counts, line(IDC_STATIC_MSG_COUNT));
             const TBPFLAG state = dialog_->GetTaskbarManager().GetProgressState();
             if (seen.taskbar.empty() || seen.taskbar.back() != state) seen.taskbar.push_back(state);
-            if (!shotTaken && PercentOf(line(IDC_STATIC_MSG_STEP)) >= 30) shotTaken = SaveScreenshot(hwnd_, shot);
+            if (!shotTaken && PercentOf(line(IDC_STATIC_MSG_STEP)) >= 30) {
+                ::UpdateWindow(hwnd_);
+                shotTaken = SaveScreenshot(hwnd_, shot);
+            }
         };
         RunWhen([&] { return overlay.IsWaiting() && overlay.GetFlags() == MessageViewFlags::kLoadingQuestion; },
                 [&] { ClickCenter(Item(view, IDC_BUTTON_MSG_CONTINUE)); });
