@@ -39,8 +39,9 @@ bool ProgressCoalescer::Report(const InstallProgress& progress, uint32_t nowMs)
 bool ProgressCoalescer::Take(InstallProgress* progress)
 {
     std::lock_guard<std::mutex> guard(lock_);
+    const bool woken = pending_;
     pending_ = false;
-    if (!active_ || !stored_) return false;
+    if (!woken || !active_ || !stored_) return false;
     *progress = latest_;
     return true;
 }
