@@ -17,6 +17,7 @@
 #include "Lumen/SynchronizedQueue.h"
 #include "Lumen/UniqueHandle.h"
 #include "PackageManager.h"
+#include "ProgressCoalescer.h"
 #include "SessionManager.h"
 
 // The agent's engine: runs queued commands one at a time on its worker
@@ -64,6 +65,14 @@ public:
     // modal loop of its handler).
     bool IsDelivering() const { return delivering_ > 0; }
 
+    // Where the installations' progress wakes the user-interface thread:
+    // `message` is posted to `window` at most about ten times a second, and
+    // never while one is still waiting; the handler then calls TakeProgress.
+    void SetProgressTarget(HWND window, UINT message);
+    // The latest progress of the running installation; false when there is
+    // nothing (new) to show, also once the command has completed.
+    bool TakeProgress(InstallProgress* progress) { return progress_.Take(progress); }
+
     SessionManager& GetSessionManager() { return sessionManager_; }
     PackageManager& GetPackageManager() { return packageManager_; }
 
@@ -109,6 +118,9 @@ private:
     // The pipe's byte stream cut into messages. Pipe receiver thread only
     // (OnConnect and OnRecv); declared before the client whose thread uses it.
     Lumen::PipeMessageSplitter pipeMessages_;
+    ProgressCoalescer progress_;
+    std::atomic<HWND> progressWindow_{nullptr};
+    std::atomic<UINT> progressMessage_{0};
     Lumen::NamedPipeClient pipeClient_;
     SessionManager sessionManager_;
     PackageManager packageManager_;

@@ -61,6 +61,10 @@ public:
 
     // The baseboard serial number from WMI as UTF-8; "" when it cannot be read.
     static std::string ReadMachinePassphrase();
+    // Starts reading it on a thread of its own, for the first GetInstance to
+    // take; call it before anything on this thread uses COM (the read sets the
+    // process's COM security).
+    static void PrefetchMachinePassphrase();
     // "<program folder>config\config.cfg"
     static std::wstring DefaultFilePath();
 

@@ -30,6 +30,21 @@ AgentController::AgentController()
 {
     sessionManager_.Reset();
     packageManager_.Reset();
+    packageManager_.SetProgressSink([this](const InstallProgress& progress) {
+        if (!progress_.Report(progress, ::GetTickCount())) return;
+        const HWND window = progressWindow_.load();
+        if (window == nullptr || !::PostMessageW(window, progressMessage_.load(), 0, 0)) {
+            // Nobody will take it: the next report may try again.
+            InstallProgress dropped;
+            progress_.Take(&dropped);
+        }
+    });
+}
+
+void AgentController::SetProgressTarget(HWND window, UINT message)
+{
+    progressMessage_ = message;
+    progressWindow_ = window;
 }
 
 AgentController::~AgentController()
@@ -170,7 +185,12 @@ void AgentController::OnCommand()
     if (!delivered && command->IsSynchronous()) command->SetResult(-1);
 
     // Only a synchronous start can have been cancelled by now.
-    if (command->GetResult() >= 0) command->SetResult(DoWork(*command));
+    if (command->GetResult() >= 0) {
+        progress_.Begin();
+        command->SetResult(DoWork(*command));
+        // Progress that comes after this belongs to no command on the screen.
+        progress_.End();
+    }
 
     // A stop does not wait for the rest of a display's minimum time.
     const DWORD minimum = command->GetMinimumDuration();

@@ -7,8 +7,10 @@
 #include <json/json.h>
 
 #include <algorithm>
+#include <future>
 #include <memory>
 #include <sstream>
+#include <system_error>
 
 #include "ConfigDocument.h"
 #include "Lumen/AES.h"
@@ -88,10 +90,36 @@ std::wstring ReplaceFileContents(const std::wstring& path, const unsigned char* 
 
 }  // namespace
 
+// The read that PrefetchMachinePassphrase started, until GetInstance takes it.
+static std::future<std::string> g_passphrase;
+
 ConfigManager* ConfigManager::GetInstance()
 {
-    if (g_instance == nullptr) g_instance = new ConfigManager(DefaultFilePath(), ReadMachinePassphrase());
+    if (g_instance == nullptr) {
+        std::string passphrase;
+        bool read = false;
+        if (g_passphrase.valid()) {
+            try {
+                passphrase = g_passphrase.get();
+                read = true;
+            } catch (const std::exception&) {
+                read = false;  // read again below
+            }
+        }
+        if (!read) passphrase = ReadMachinePassphrase();
+        g_instance = new ConfigManager(DefaultFilePath(), passphrase);
+    }
     return g_instance;
+}
+
+void ConfigManager::PrefetchMachinePassphrase()
+{
+    if (g_instance != nullptr || g_passphrase.valid()) return;
+    try {
+        g_passphrase = std::async(std::launch::async, &ConfigManager::ReadMachinePassphrase);
+    } catch (const std::system_error&) {
+        // No thread: GetInstance reads it itself.
+    }
 }
 
 void ConfigManager::DestroyInstance()

@@ -51,6 +51,9 @@ bool PavoAgentApp::InitInstance()
                                          __LINE__);
         return false;
     }
+    // The configuration's key comes from a WMI query: it runs while the skin
+    // and the fonts are unpacked.
+    ConfigManager::PrefetchMachinePassphrase();
     if (!ResourceManager::GetInstance()->Load()) {
         LogManager::GetInstance()->Error(L"[%s, %d] 리소스 초기화에 실패했습니다.", L"PavoAgentApp::InitInstance",
                                          __LINE__);

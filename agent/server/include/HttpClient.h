@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,6 +36,12 @@ public:
     // while the body is written.
     void SetDownloadPath(const std::wstring& path) { downloadPath_ = path; }
     void SetUserAgent(const std::wstring& userAgent) { userAgent_ = userAgent; }
+    // Called on the requesting thread while a download to a file runs: once
+    // when the headers are in, then after every piece read, with the bytes
+    // received so far and the Content-Length (`hasTotal` false without one).
+    // It must return quickly: the transfer waits for it.
+    using ProgressCallback = std::function<void(uint64_t received, uint64_t total, bool hasTotal)>;
+    void SetProgressCallback(ProgressCallback callback) { progress_ = std::move(callback); }
     // Header lines, each ended by CRLF. Used by the next request only.
     void SetExtraHeaders(const std::wstring& headers) { extraHeaders_ = headers; }
     void SetMultipartData(std::shared_ptr<MULTIPART_DATA> data) { multipartData_ = std::move(data); }
@@ -54,7 +61,8 @@ public:
     // method, ERROR_FILE_TOO_LARGE for a body in memory larger than
     // kMaxBodyInMemory, otherwise the code of the failing WinHTTP or file call
     // (ERROR_WINHTTP_INVALID_SERVER_RESPONSE for a body shorter than its
-    // Content-Length, or a download with bytes but without one). Bytes past
+    // Content-Length, or a download with bytes but without one: such a body
+    // is read to its end, counted for the progress but not written). Bytes past
     // the Content-Length are not part of the body: they are dropped. A body
     // in memory without a Content-Length (chunked, or ended by the closing
     // connection) is read to its end. The extra headers are cleared whatever
@@ -97,6 +105,7 @@ private:
     ScopedInternetHandle session_;
     std::wstring extraHeaders_;
     std::shared_ptr<MULTIPART_DATA> multipartData_;
+    ProgressCallback progress_;
     std::wstring responseHeaders_;
     std::wstring responseCharset_;
     std::wstring responseBody_;

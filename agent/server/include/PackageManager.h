@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "InstallProgress.h"
 #include "ProductInfo.h"
 #include "ResultCode.h"
 #include "TrustRules.h"
@@ -53,6 +54,11 @@ public:
     // download or run; -9007 when one is still missing afterwards.
     int InstallAllProduct();
 
+    // Receives the progress of the installations on the worker thread: every
+    // downloaded piece and every step. It must return quickly.
+    using ProgressSink = std::function<void(const InstallProgress&)>;
+    void SetProgressSink(ProgressSink sink) { progressSink_ = std::move(sink); }
+
     // The folder that holds "inspection_data"; the program folder unless set.
     void SetDataDirectory(const std::wstring& directory) { dataDirectory_ = directory; }
     // "<temp folder>PavoAgent_download"; "" when the temp folder is unknown.
@@ -71,6 +77,7 @@ private:
     // false (and logged) when the installer must not run.
     bool IsTrustedInstaller(const PRODUCT_INFO& product, HANDLE held, const std::wstring& installerPath);
     int RunProductCheck(std::vector<PRODUCT_INFO>& productsOut);
+    void ReportProgress(InstallProgress::Step step, uint64_t received = 0, uint64_t total = 0, bool hasTotal = false);
 
     Json::Value inspectionData_;
     std::map<std::wstring, INSTALLER_INFO> installerInfo_;
@@ -85,4 +92,10 @@ private:
     std::wstring licenseStatusUrl_;
     std::wstring dataDirectory_;
     int lastCheckResult_ = AgentResult::kFailed;
+    ProgressSink progressSink_;
+    // The product being installed and its place in an install-all (count 0
+    // for a single product).
+    std::wstring progressProduct_;
+    int progressIndex_ = 0;
+    int progressCount_ = 0;
 };

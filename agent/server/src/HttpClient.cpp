@@ -361,16 +361,31 @@ bool HttpClient::ReadBodyToFile(HINTERNET request)
     char piece[kPieceSize];
     DWORD available = 0;
     DWORD read = 0;
+    const auto report = [&] {
+        if (progress_) progress_(received, contentLength_, hasContentLength_);
+    };
+    report();
+    if (!hasContentLength_) {
+        // Without a Content-Length any byte is one too many: the body is
+        // counted to its end, so that the user sees it arrive, and then refused.
+        for (;;) {
+            if (!NextPiece(request, piece, &available, &read)) return false;
+            if (read == 0) break;
+            received += read;
+            report();
+        }
+        return received == 0 || Fail(ERROR_WINHTTP_INVALID_SERVER_RESPONSE);
+    }
     for (;;) {
         if (!NextPiece(request, piece, &available, &read)) return false;
         if (read == 0) break;
-        // Without a Content-Length any byte is one too many; with one, bytes
-        // past it are not part of this body (see ReadBodyToMemory).
+        // Bytes past the Content-Length are not part of this body (see ReadBodyToMemory).
         if (received == contentLength_) return flush() && Fail(ERROR_WINHTTP_INVALID_SERVER_RESPONSE);
         const DWORD take = static_cast<DWORD>(std::min<uint64_t>(read, contentLength_ - received));
         pending.insert(pending.end(), piece, piece + take);
         received += take;
         if (pending.size() + kPieceSize > kFileWriteSize && !flush()) return false;
+        report();
         if (received == contentLength_ && contentLength_ != 0) break;
     }
     if (!flush()) return false;

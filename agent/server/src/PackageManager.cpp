@@ -370,6 +370,20 @@ int PackageManager::RunProductCheck(std::vector<PRODUCT_INFO>& productsOut)
     return AgentResult::kOk;
 }
 
+void PackageManager::ReportProgress(InstallProgress::Step step, uint64_t received, uint64_t total, bool hasTotal)
+{
+    if (!progressSink_) return;
+    InstallProgress progress;
+    progress.productCode = progressProduct_;
+    progress.step = step;
+    progress.received = received;
+    progress.total = total;
+    progress.hasTotal = hasTotal;
+    progress.index = progressIndex_;
+    progress.count = progressCount_;
+    progressSink_(progress);
+}
+
 std::wstring PackageManager::DownloadDirectory()
 {
     wchar_t buffer[kTempPathLength] = {};
@@ -409,6 +423,8 @@ int PackageManager::DownloadUrl(const PRODUCT_INFO& product)
         return AgentResult::kFailed;
     }
     const std::wstring installerPath = Lumen::JoinPath(folder, fileName);
+    progressProduct_ = product.productCode;
+    ReportProgress(InstallProgress::Step::Downloading);
     bool downloaded = false;
     // From the download until the installer has started, the folder cannot be
     // renamed and the installer cannot be written, replaced or deleted.
@@ -426,6 +442,9 @@ int PackageManager::DownloadUrl(const PRODUCT_INFO& product)
             client.SetUserAgent(kAgentUserAgent);
             client.SetUrl(product.url);
             client.SetDownloadPath(installerPath);
+            client.SetProgressCallback([this](uint64_t received, uint64_t total, bool hasTotal) {
+                ReportProgress(InstallProgress::Step::Downloading, received, total, hasTotal);
+            });
             // Any status but 2xx brings an error page, not the installer.
             downloaded = ApplyServerPins(&client) && client.Request(L"GET") && IsSuccessStatus(client.GetStatusCode());
             LogCertificateRejection(client, product.url);
@@ -454,6 +473,7 @@ int PackageManager::DownloadUrl(const PRODUCT_INFO& product)
     return RunInstaller(info, installerPath, [&] {
         installerHold.Reset();
         folderHold.Reset();
+        ReportProgress(InstallProgress::Step::Installing);
     });
 }
 
@@ -494,6 +514,7 @@ int PackageManager::RunInstaller(const INSTALLER_INFO& info, const std::wstring&
     installer.Reset();
 
     const std::wstring list = PackageRules::ChooseProcessList(info, IsNativeX64());
+    if (!list.empty() || !info.mutexName.empty()) ReportProgress(InstallProgress::Step::Waiting);
     for (const std::wstring& name : PackageRules::SplitTrimmed(list, L';')) {
         bool found = false;
         for (int attempt = 0; attempt < kAppearTries && !found; ++attempt) {
@@ -527,12 +548,20 @@ int PackageManager::InstallAllProduct()
     if (lastCheckResult_ < 0) return lastCheckResult_;
     int attempted = 0;
     int missing = 0;
+    progressCount_ = 0;
+    for (const PRODUCT_INFO& product : products_)
+        if (!product.installed) ++progressCount_;
     for (const PRODUCT_INFO& product : products_) {
         if (product.installed) continue;
         ++attempted;
+        progressIndex_ = attempted;
         const int result = DownloadUrl(product);
-        if (result < 0) return result;
+        if (result < 0) {
+            progressIndex_ = progressCount_ = 0;
+            return result;
+        }
         if (!IsInstalled(product.productCode)) ++missing;
     }
+    progressIndex_ = progressCount_ = 0;
     return attempted > 0 && missing > 0 ? AgentResult::kInstallIncomplete : AgentResult::kOk;
 }

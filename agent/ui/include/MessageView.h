@@ -26,6 +26,10 @@ public:
     // With buttons it waits for one: -1 when "취소" ended the wait, else 0.
     int ShowMessage(const std::wstring& text, int flags);
     void HideMessage();
+    // The lines under the text while an installation runs: the product, its
+    // step and its place in an install-all; an empty line is hidden. Any
+    // message shown afterwards hides them.
+    void ShowProgress(const std::wstring& product, const std::wstring& step, const std::wstring& count);
     bool IsWaiting() const { return waiting_; }
     int GetFlags() const { return flags_; }
     const std::wstring& GetText() const { return text_; }
@@ -63,7 +67,12 @@ private:
     // The overlay has gone: a focus it held goes back to the covered page.
     void ReturnFocus(HWND covered, bool heldFocus);
 
+    void SetProgressLine(Lumen::SkinStatic& line, const std::wstring& text);
+
     Lumen::SkinStatic textStatic_;
+    Lumen::SkinStatic product_;
+    Lumen::SkinStatic step_;
+    Lumen::SkinStatic count_;
     Lumen::SkinButton ok_;
     Lumen::SkinButton cancel_;
     Lumen::SkinButton continue_;

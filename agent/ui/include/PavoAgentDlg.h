@@ -13,6 +13,7 @@
 #include "IMainWindow.h"
 #include "ISessionChangeHandler.h"
 #include "InspectionView.h"
+#include "InstallProgressText.h"
 #include "LoginView.h"
 #include "Lumen/SynchronizedQueue.h"
 #include "MessageView.h"
@@ -64,8 +65,16 @@ public:
 
     // For the program's own checks and tests.
     LoginView& GetLoginView() { return loginView_; }
-    InspectionView& GetInspectionView() { return inspectionView_; }
-    MessageView& GetMessageView() { return messageView_; }
+    InspectionView& GetInspectionView()
+    {
+        EnsureLaterPages();
+        return inspectionView_;
+    }
+    MessageView& GetMessageView()
+    {
+        EnsureLaterPages();
+        return messageView_;
+    }
     NoticeView* GetNoticeView() { return noticeView_.get(); }
     UserInfoView* GetUserInfoView() { return userInfoView_.get(); }
     IPage* GetCurrentPage() const { return currentPage_; }
@@ -91,6 +100,10 @@ private:
     // Posted to ourselves: work that must not run inside a controller notification.
     static constexpr UINT kRestartAfterLogout = WM_APP + 0x41;
     static constexpr UINT kDestroySelf = WM_APP + 0x42;
+    // Posted by the controller's worker: the installation's progress has moved.
+    static constexpr UINT kInstallProgress = WM_APP + 0x43;
+    // Posted once the login page has been painted: the work nobody waits for.
+    static constexpr UINT kAfterFirstPaint = WM_APP + 0x44;
 
     // Counts the notifications on the stack; the last one out posts again
     // what had to wait for them.
@@ -118,6 +131,9 @@ private:
     void RestartAfterLogout();
 
     void CreatePages();
+    // The product list: made right after the first paint, or at once by
+    // whatever needs it first.
+    void EnsureLaterPages();
     template <class Page>
     bool CreateChildPage(Page& page, UINT templateId);
     void AddTrayIcon();
@@ -141,6 +157,8 @@ private:
     void RunAboutBox();
     void Shutdown();
     void RedrawCaption();
+    void OnInstallProgress();
+    void ShowTaskbarProgress(const InstallProgressText::TaskbarState& state);
 
     MessageView messageView_;
     std::unique_ptr<NoticeView> noticeView_;
@@ -160,5 +178,7 @@ private:
     bool endRequested_ = false;
     bool restartDeferred_ = false;
     bool destroyDeferred_ = false;
+    bool laterPagesMade_ = false;
+    bool firstPaintDone_ = false;
     std::atomic<int> balloonsPushed_{0};
 };

@@ -74,6 +74,9 @@
 #define IDC_EDIT_USER_ID 1040
 #define IDC_EDIT_COMPANY 1041
 #define IDC_EDIT_USER_NAME 1042
+#define IDC_STATIC_MSG_PRODUCT 1043
+#define IDC_STATIC_MSG_STEP 1044
+#define IDC_STATIC_MSG_COUNT 1045
 
 // Tray menu and accelerator commands.
 #define ID_TRAY_OPEN 32771

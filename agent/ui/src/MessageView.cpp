@@ -16,6 +16,9 @@ BOOL MessageView::OnInitDialog()
 {
     const HWND hwnd = GetHwnd();
     textStatic_.SubclassDlgItem(IDC_STATIC_MSG_TEXT, hwnd);
+    product_.SubclassDlgItem(IDC_STATIC_MSG_PRODUCT, hwnd);
+    step_.SubclassDlgItem(IDC_STATIC_MSG_STEP, hwnd);
+    count_.SubclassDlgItem(IDC_STATIC_MSG_COUNT, hwnd);
     ok_.SubclassDlgItem(IDC_BUTTON_MSG_OK, hwnd);
     cancel_.SubclassDlgItem(IDC_BUTTON_MSG_CANCEL, hwnd);
     continue_.SubclassDlgItem(IDC_BUTTON_MSG_CONTINUE, hwnd);
@@ -175,6 +178,35 @@ void MessageView::HideMessage()
                        RDW_INVALIDATE | RDW_ERASE | RDW_ERASENOW | RDW_UPDATENOW | RDW_ALLCHILDREN);
     }
     ReturnFocus(covered, heldFocus);
+}
+
+void MessageView::SetProgressLine(Lumen::SkinStatic& line, const std::wstring& text)
+{
+    const HWND hwnd = line.GetHwnd();
+    if (hwnd == nullptr) return;
+    if (text.empty()) {
+        ::ShowWindow(hwnd, SW_HIDE);
+        return;
+    }
+    wchar_t shown[128] = {};
+    ::GetWindowTextW(hwnd, shown, 128);
+    const bool changed = text != shown;
+    if (changed) ::SetWindowTextW(hwnd, text.c_str());
+    if (!::IsWindowVisible(hwnd)) {
+        ::ShowWindow(hwnd, SW_SHOW);
+    } else if (!changed) {
+        return;
+    }
+    // Painted now: the worker's next state may be a tenth of a second away.
+    line.DiscardBackgroundSnapshot();
+}
+
+void MessageView::ShowProgress(const std::wstring& product, const std::wstring& step, const std::wstring& count)
+{
+    if (!::IsWindowVisible(GetHwnd())) return;
+    SetProgressLine(product_, product);
+    SetProgressLine(step_, step);
+    SetProgressLine(count_, count);
 }
 
 void MessageView::EndWaitFromAnyThread()

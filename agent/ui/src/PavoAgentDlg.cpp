@@ -78,9 +78,10 @@ BOOL PavoAgentDlg::OnInitDialog()
     ::SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
 
     CreatePages();
+    // The icon is added right after the first paint (kAfterFirstPaint).
     tray_.Bind(hwnd, WM_AGENT_TRAY_NOTIFY, icon_, GetString(kTrayTip));
-    AddTrayIcon();
     ConfigManager::GetInstance()->RegisterChangeHandler(this);
+    controller_.SetProgressTarget(hwnd, kInstallProgress);
     if (!controller_.Start(this, this)) {
         LogManager::GetInstance()->Error(L"[%s, %d] 에이전트 컨트롤러 시작에 실패했습니다.", L"PavoAgentDlg::OnInitDialog",
                                          __LINE__);
@@ -105,6 +106,12 @@ void PavoAgentDlg::CreatePages()
     loginView_.SetMainWindow(this);
     CreateChildPage(loginView_, IDD_LOGIN_VIEW);
     inspectionView_.SetMainWindow(this);
+}
+
+void PavoAgentDlg::EnsureLaterPages()
+{
+    if (laterPagesMade_ || shutDown_ || GetHwnd() == nullptr) return;
+    laterPagesMade_ = true;
     CreateChildPage(inspectionView_, IDD_INSPECTION_VIEW);
 }
 
@@ -135,6 +142,12 @@ void PavoAgentDlg::OnShowLogin()
     }
     BringToForeground();
     FocusPage(&loginView_, loginView_.GetHwnd());
+    if (!firstPaintDone_) {
+        firstPaintDone_ = true;
+        // Painted now, so that the work after it waits for no paint message.
+        ::UpdateWindow(GetHwnd());
+        ::PostMessageW(GetHwnd(), kAfterFirstPaint, 0, 0);
+    }
 }
 
 void PavoAgentDlg::FocusPage(IPage* page, HWND window)
@@ -170,6 +183,7 @@ void PavoAgentDlg::SwitchPage(IPage* page, Lumen::SkinDialog& window, DWORD anim
 
 void PavoAgentDlg::ShowInspectionPage()
 {
+    EnsureLaterPages();
     if (currentPage_ != &loginView_) return;
     SwitchPage(&inspectionView_, inspectionView_, AW_HOR_NEGATIVE);
 }
@@ -307,6 +321,7 @@ bool PavoAgentDlg::OnCommand(WORD id, WORD, HWND)
         UiText::OpenRemoteAssistance(GetString(L"REMOTE_ASSIST_URL"));
         return true;
     case ID_TRAY_REFRESH: {
+        EnsureLaterPages();
         OpenMainWindow();
         auto check = std::make_shared<AgentCmdCheckProduct>();
         check->SetResponseHandler(&inspectionView_);
@@ -455,6 +470,7 @@ void PavoAgentDlg::OnCustomButton()
 void PavoAgentDlg::OnCommandStart(std::shared_ptr<AgentCmdBase> command)
 {
     if (!command) return;
+    EnsureLaterPages();
     const NotificationScope scope(*this);
     if (endRequested_ && command->IsSynchronous()) {
         // A restart or the end is on its way: nothing is asked, nothing runs.
@@ -494,6 +510,7 @@ void PavoAgentDlg::OnCommandComplete(std::shared_ptr<AgentCmdBase> command)
 {
     if (!command) return;
     const NotificationScope scope(*this);
+    EnsureLaterPages();
     const CommandFlow::Plan plan = CommandFlow::PlanFor(command->GetType());
     const int result = command->GetResult();
     switch (plan.complete) {
@@ -507,8 +524,11 @@ void PavoAgentDlg::OnCommandComplete(std::shared_ptr<AgentCmdBase> command)
         break;
     case CommandFlow::CompleteAction::InstallResult: {
         const CommandFlow::ResultMessage message = CommandFlow::InstallResultMessage(command->GetType(), result);
+        // The taskbar button says how it ended for as long as the message does.
+        ShowTaskbarProgress(InstallProgressText::TaskbarForResult(result));
         if (message.show) messageView_.ShowMessage(GetString(message.key), message.flags);
         messageView_.HideMessage();
+        ShowTaskbarProgress(InstallProgressText::TaskbarState());
         break;
     }
     case CommandFlow::CompleteAction::RestartToLogin:
@@ -569,6 +589,30 @@ void PavoAgentDlg::RestartAfterLogout()
     ShowLoginPage();
 }
 
+void PavoAgentDlg::OnInstallProgress()
+{
+    InstallProgress progress;
+    if (!controller_.TakeProgress(&progress)) return;
+    std::wstring step = GetString(InstallProgressText::StepKey(progress.step));
+    // Before the answer's headers there is no size to show yet.
+    if (progress.step == InstallProgress::Step::Downloading && (progress.received > 0 || progress.hasTotal))
+        step += L" " + InstallProgressText::SizeText(progress.received, progress.total, progress.hasTotal);
+    messageView_.ShowProgress(GetString(progress.productCode), step,
+                              InstallProgressText::CountText(progress.index, progress.count));
+    ShowTaskbarProgress(InstallProgressText::TaskbarFor(progress));
+}
+
+void PavoAgentDlg::ShowTaskbarProgress(const InstallProgressText::TaskbarState& state)
+{
+    Lumen::TaskbarManager& taskbar = GetTaskbarManager();
+    if (state.total != 0) {
+        taskbar.SetProgressValue(state.completed, state.total);
+        if (state.flag != TBPF_NORMAL) taskbar.SetProgressState(state.flag);
+    } else {
+        taskbar.SetProgressState(state.flag);
+    }
+}
+
 void PavoAgentDlg::OnCommandCancel()
 {
     messageView_.EndWaitFromAnyThread();
@@ -625,6 +669,15 @@ bool PavoAgentDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
         return true;
     case kRestartAfterLogout:
         if (!DeferWhileNotifying(restartDeferred_)) RestartAfterLogout();
+        result = 0;
+        return true;
+    case kAfterFirstPaint:
+        EnsureLaterPages();
+        if (!shutDown_ && !trayIconPresent_) AddTrayIcon();
+        result = 0;
+        return true;
+    case kInstallProgress:
+        OnInstallProgress();
         result = 0;
         return true;
     case kDestroySelf:

@@ -247,12 +247,23 @@ TEST_F(HttpClientTest, DownloadsReplaceTheFileAndNeedTheAnnouncedLength)
     EXPECT_TRUE(client.GetResponseBody().empty());
     EXPECT_EQ(PavoTest::ReadFileBytes(path), kSampleInstaller);
 
-    // Without a Content-Length a download holding bytes cannot be judged complete.
+    // Without a Content-Length a download holding bytes cannot be judged
+    // complete; its bytes are still counted as they arrive, without a total.
     SetFault(R"({"path": "/download", "omitContentLength": true})");
     const std::wstring second = folder + L"second.bin";
     client.SetDownloadPath(second);
+    uint64_t counted = 0;
+    bool anyTotal = false;
+    client.SetProgressCallback([&](uint64_t received, uint64_t, bool hasTotal) {
+        counted = received;
+        anyTotal = anyTotal || hasTotal;
+    });
     EXPECT_FALSE(client.Request(L"GET"));
     EXPECT_EQ(client.GetLastErrorCode(), static_cast<DWORD>(ERROR_WINHTTP_INVALID_SERVER_RESPONSE));
+    EXPECT_EQ(counted, kSampleInstaller.size());
+    EXPECT_FALSE(anyTotal);
+    EXPECT_EQ(PavoTest::ReadFileBytes(second), "") << "nothing of a body that is refused is written";
+    client.SetProgressCallback(nullptr);
 
     // A file that cannot be opened fails the download instead of losing the bytes.
     Admin(L"/admin/reset", "{}");

@@ -5,7 +5,7 @@ namespace PavoOperator {
 bool Fault::Spoils() const
 {
     return delayMs > 0 || resultCode || malformedJson || omitContentLength || chunked || !contentType.empty() ||
-           !omitMember.empty() || httpStatus != 0;
+           !omitMember.empty() || httpStatus != 0 || bytesPerSecond != 0;
 }
 
 bool FaultPlan::Parse(const Json::Value& value, Fault* fault)
@@ -16,8 +16,9 @@ bool FaultPlan::Parse(const Json::Value& value, Fault* fault)
     const Json::Value contentType = value.get("contentType", "");
     const Json::Value omitMember = value.get("omitMember", "");
     const Json::Value status = value.get("httpStatus", 0);
+    const Json::Value rate = value.get("bytesPerSecond", 0);
     if (!delay.isIntegral() || !(code.isNull() || code.isIntegral()) || !contentType.isString() ||
-        !omitMember.isString() || !status.isIntegral())
+        !omitMember.isString() || !status.isIntegral() || !rate.isIntegral() || rate.asInt64() < 0)
         return false;
     // 0 leaves the status alone; anything else must be an HTTP status.
     if (status.asInt() != 0 && (status.asInt() < 100 || status.asInt() > 599)) return false;
@@ -31,6 +32,7 @@ bool FaultPlan::Parse(const Json::Value& value, Fault* fault)
     fault->contentType = contentType.asString();
     fault->omitMember = omitMember.asString();
     fault->httpStatus = status.asInt();
+    fault->bytesPerSecond = rate.asInt64();
     return true;
 }
 
@@ -68,6 +70,12 @@ Fault FaultPlan::For(const std::string& path) const
     auto it = faults_.find(path);
     if (it == faults_.end()) it = faults_.find("*");
     return it == faults_.end() ? Fault() : it->second;
+}
+
+bool FaultPlan::Has(const std::string& path) const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return faults_.count(path) != 0;
 }
 
 }  // namespace PavoOperator

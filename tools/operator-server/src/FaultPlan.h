@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -19,6 +20,7 @@ struct Fault {
     std::string contentType;         // replaces the Content-Type header when not empty
     std::string omitMember;          // this member of "resultList" is left out when not empty
     int httpStatus = 0;              // replaces the HTTP status (200) when not 0; the body stays
+    int64_t bytesPerSecond = 0;      // paces the body to this rate when not 0
 
     // True when any of the above changes the answer.
     bool Spoils() const;
@@ -30,13 +32,14 @@ class FaultPlan {
 public:
     // {"PATH": {"delayMs": 1500, "resultCode": 500, "malformedJson": true,
     //           "omitContentLength": true, "chunked": true, "contentType": "...",
-    //           "omitMember": "tokenExpTime", "httpStatus": 500}}
+    //           "omitMember": "tokenExpTime", "httpStatus": 500, "bytesPerSecond": 200000}}
     // False, with the plan unchanged, when a member has the wrong type.
     bool Load(const Json::Value& faults);
     // One entry: the fault object with a "path" member.
     bool Set(const Json::Value& fault);
     void Clear();
     Fault For(const std::string& path) const;
+    bool Has(const std::string& path) const;
 
 private:
     static bool Parse(const Json::Value& value, Fault* fault);

@@ -3,10 +3,12 @@
 #include <httplib.h>
 #include <openssl/evp.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <thread>
 
 #include "MultipartForm.h"
@@ -45,9 +47,26 @@ std::string Field(const httplib::Request& request, const char* name)
 // Content-Length (the normal case), chunked, or ended by closing the connection.
 using Reader = std::function<size_t(size_t offset, char* buffer, size_t size)>;
 
+// With a rate, each piece is held back until the bytes before it are due, and
+// pieces are small enough to go out about twenty times a second.
+Reader Paced(const Fault& fault, Reader read)
+{
+    if (fault.bytesPerSecond <= 0) return read;
+    const auto rate = static_cast<double>(fault.bytesPerSecond);
+    const auto start = std::make_shared<std::chrono::steady_clock::time_point>(std::chrono::steady_clock::now());
+    const size_t pieceLimit = std::max<size_t>(1, static_cast<size_t>(fault.bytesPerSecond / 20));
+    return [read, rate, start, pieceLimit](size_t offset, char* buffer, size_t size) -> size_t {
+        const auto due = *start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                      std::chrono::duration<double>(static_cast<double>(offset) / rate));
+        std::this_thread::sleep_until(due);
+        return read(offset, buffer, std::min(size, pieceLimit));
+    };
+}
+
 void SendBody(httplib::Response& response, const Fault& fault, size_t length, const std::string& contentType,
               Reader read)
 {
+    read = Paced(fault, std::move(read));
     if (fault.chunked || fault.omitContentLength) {
         auto provider = [length, read](size_t offset, httplib::DataSink& sink) {
             if (offset >= length) {
@@ -251,7 +270,8 @@ void OperatorServer::HandleDownload(const httplib::Request& request, httplib::Re
 {
     Record(request);
     const std::string name = request.matches[1];
-    const Fault fault = faults_.For("/download");
+    // A fault for this file wins over one for every download.
+    const Fault fault = faults_.For(faults_.Has(request.path) ? request.path : "/download");
     Delay(fault);
     if (fault.httpStatus != 0) response.status = fault.httpStatus;
     const fs::path path = fs::path(installerFolder_) / name;

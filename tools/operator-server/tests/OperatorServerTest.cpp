@@ -2,6 +2,7 @@
 #include <httplib.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -179,6 +180,42 @@ TEST_F(OperatorServerTest, DownloadsCarryTheFileAndItsLength)
 
     EXPECT_EQ(client_->Get("/download/missing.exe")->status, 404);
     EXPECT_EQ(client_->Get("/download/..%2Fdata.json")->status, 404);
+}
+
+TEST_F(OperatorServerTest, ThrottledDownloadsArriveAtTheirRate)
+{
+    using Clock = std::chrono::steady_clock;
+    const auto elapsedMs = [](Clock::time_point since) {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count();
+    };
+    // 200,000 bytes at 400,000 a second: half a second, with or without a length.
+    SetFault(R"({"path": "/download", "bytesPerSecond": 400000})");
+    auto started = Clock::now();
+    auto result = client_->Get("/download/viewer.exe");
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->body, std::string(200000, 'x'));
+    EXPECT_GE(elapsedMs(started), 450);
+    EXPECT_LT(elapsedMs(started), 3000);
+
+    SetFault(R"({"path": "/download", "bytesPerSecond": 400000, "omitContentLength": true})");
+    started = Clock::now();
+    result = client_->Get("/download/viewer.exe");
+    ASSERT_TRUE(result);
+    EXPECT_FALSE(result->has_header("Content-Length"));
+    EXPECT_EQ(result->body.size(), 200000u);
+    EXPECT_GE(elapsedMs(started), 450);
+
+    // A fault for the file itself wins over the one for every download.
+    SetFault(R"({"path": "/download/viewer.exe", "bytesPerSecond": 0})");
+    started = Clock::now();
+    ASSERT_TRUE(client_->Get("/download/viewer.exe"));
+    EXPECT_LT(elapsedMs(started), 400);
+
+    for (const char* malformed : {R"({"path": "/x", "bytesPerSecond": -1})", R"({"path": "/x", "bytesPerSecond": "fast"})"}) {
+        const auto rejected = client_->Post("/admin/fault", malformed, "application/json");
+        ASSERT_TRUE(rejected);
+        EXPECT_EQ(rejected->status, 400) << malformed;
+    }
 }
 
 // A script tells that the agent is back after a fault from the first clean

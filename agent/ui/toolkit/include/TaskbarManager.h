@@ -33,14 +33,21 @@ public:
     void Release() { taskbar_.Reset(); }
     ITaskbarList3* Get() const { return taskbar_.Get(); }
 
-    // Progress on the taskbar button; false without the interface.
+    // Progress on the taskbar button; false without the interface. What was
+    // asked is kept either way and shown again on a new taskbar button.
     bool SetProgressState(TBPFLAG state);
     bool SetProgressValue(ULONGLONG completed, ULONGLONG total);
+    TBPFLAG GetProgressState() const { return state_; }
+    ULONGLONG GetProgressCompleted() const { return completed_; }
+    ULONGLONG GetProgressTotal() const { return total_; }
 
 private:
     ScopedCom<ITaskbarList3> taskbar_;
     HWND hwnd_ = nullptr;
     bool acceptsMessage_ = false;
+    TBPFLAG state_ = TBPF_NOPROGRESS;
+    ULONGLONG completed_ = 0;
+    ULONGLONG total_ = 0;
 };
 
 }  // namespace Lumen

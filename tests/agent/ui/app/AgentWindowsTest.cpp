@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <cwctype>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -37,6 +39,7 @@
 #include "NCPaintDialog.h"
 #include "PavoAgentDlg.h"
 #include "ResourceManager.h"
+#include "ServerTestSupport.h"
 #include "SkinManager.h"
 #include "TestSupport.h"
 #include "UiTestSupport.h"
@@ -97,7 +100,8 @@ public:
             "PAVO_VIEWER": [ { "type": "service", "value": "RpcSs" } ],
             "PAVO_GUARD": [ { "type": "service", "value": "PavoPkgTestA" } ],
             "PAVO_SYNC": [ { "type": "service", "value": "PavoPkgNever" } ],
-            "UNLISTED_CODE": [ { "type": "service", "value": "PavoPkgNever" } ] })"));
+            "UNLISTED_CODE": [ { "type": "service", "value": "PavoPkgNever" } ],
+            "PAVO_NOTE": [ { "type": "service", "value": "PavoPkgNever" } ] })"));
         PavoTest::WriteFileBytes(g_folder + L"inspection_data\\additional_installer_info.json", "{}");
         accelerators_ = ::LoadAcceleratorsW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_ACCELERATOR));
         ASSERT_NE(accelerators_, nullptr);
@@ -134,6 +138,12 @@ protected:
         });
         ASSERT_TRUE(PumpUntil([&] { return dialog_->GetCurrentPage() == &dialog_->GetLoginView(); }));
         login_ = dialog_->GetLoginView().GetHwnd();
+        // The icon is added right after the first paint. Without a tray Wine
+        // shows it in a small window of its own at the screen's corner, over
+        // this one; on Windows it never covers a window.
+        ASSERT_TRUE(PumpUntil([&] { return dialog_->IsTrayIconPresent(); }, 10000));
+        ::SetWindowPos(hwnd_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+        PumpPending();
     }
     void TearDown() override
     {
@@ -1362,4 +1372,177 @@ TEST_F(AgentWindowsTest, AnEndJustAheadOfAnInstallNeitherHangsNorAsks)
     ASSERT_TRUE(PumpUntil([&] { return !::IsWindow(hwnd_); }, 30000));
     EXPECT_FALSE(controller.IsRunning());
     EXPECT_NE(overlay.GetFlags(), MessageViewFlags::kLoadingQuestion);
+}
+
+// --- Progress while installing ---
+
+// A customer whose three products never install (their installer fails), so
+// that every run starts from the same list; the downloads are slowed down by
+// the server so that their progress can be watched.
+class InstallProgressTest : public AgentWindowsTest {
+protected:
+    void TearDown() override
+    {
+        ServerTest::Admin(L"/admin/reset", "{}");
+        AgentWindowsTest::TearDown();
+    }
+
+    void LogInForProgress()
+    {
+        TypeLogin(L"progress", L"progress1234");
+        ClickCenter(Item(login_, IDC_BUTTON_LOGIN));
+        ASSERT_TRUE(PumpUntil([&] {
+            return dialog_->GetCurrentPage() == &dialog_->GetInspectionView() &&
+                   dialog_->GetInspectionView().GetRowPool().Size() >= 3 &&
+                   !::IsWindowVisible(dialog_->GetMessageView().GetHwnd());
+        }, 60000));
+    }
+
+    HWND InstallButtonOf(const std::wstring& productCode)
+    {
+        for (const auto& row : dialog_->GetInspectionView().GetRowPool().Rows()) {
+            if (row->GetProduct().productCode == productCode && ::IsWindowVisible(row->GetHwnd()))
+                return Item(row->GetHwnd(), IDC_BUTTON_INSTALL);
+        }
+        return nullptr;
+    }
+
+    // What the overlay's progress lines and the taskbar button showed, sampled
+    // between messages until the result message waits for "확인".
+    struct Seen {
+        std::vector<std::wstring> products, steps, counts;
+        std::vector<TBPFLAG> taskbar;
+        TBPFLAG atResult = TBPF_NOPROGRESS;
+        int resultFlags = 0;
+    };
+    static void Add(std::vector<std::wstring>& list, const std::wstring& text)
+    {
+        if (!text.empty() && (list.empty() || list.back() != text)) list.push_back(text);
+    }
+    // `shot`, when given, names a screenshot taken once the download is a third done.
+    Seen WatchUntilTheResult(const std::function<void()>& start, const std::wstring& shot = L"")
+    {
+        bool shotTaken = shot.empty();
+        Seen seen;
+        MessageView& overlay = dialog_->GetMessageView();
+        const HWND view = overlay.GetHwnd();
+        auto sample = [&] {
+            if (!::IsWindowVisible(view)) return;
+            auto line = [&](int id) {
+                const HWND item = Item(view, id);
+                return ::IsWindowVisible(item) ? TextOf(item) : std::wstring();
+            };
+            Add(seen.products, line(IDC_STATIC_MSG_PRODUCT));
+            Add(seen.steps, line(IDC_STATIC_MSG_STEP));
+            Add(seen.counts, line(IDC_STATIC_MSG_COUNT));
+            const TBPFLAG state = dialog_->GetTaskbarManager().GetProgressState();
+            if (seen.taskbar.empty() || seen.taskbar.back() != state) seen.taskbar.push_back(state);
+            if (!shotTaken && PercentOf(line(IDC_STATIC_MSG_STEP)) >= 30) {
+                ::UpdateWindow(hwnd_);
+                shotTaken = SaveScreenshot(hwnd_, shot);
+            }
+        };
+        RunWhen([&] { return overlay.IsWaiting() && overlay.GetFlags() == MessageViewFlags::kLoadingQuestion; },
+                [&] { ClickCenter(Item(view, IDC_BUTTON_MSG_CONTINUE)); });
+        RunWhen([&] {
+            sample();
+            return overlay.IsWaiting() && overlay.GetFlags() != MessageViewFlags::kLoadingQuestion;
+        }, [&] {
+            seen.resultFlags = overlay.GetFlags();
+            seen.atResult = dialog_->GetTaskbarManager().GetProgressState();
+            ClickCenter(Item(view, IDC_BUTTON_MSG_OK));
+        });
+        start();
+        EXPECT_TRUE(PumpUntil([&] {
+            sample();
+            return seen.resultFlags != 0 && !overlay.IsWaiting();
+        }, 180000));
+        EXPECT_TRUE(QueueDrained());
+        EXPECT_TRUE(shotTaken) << Lumen::WideToUtf8(shot);
+        return seen;
+    }
+
+    // The percentage at the start of a step line's size ("Downloading 42% · …"); -1 without one.
+    static int PercentOf(const std::wstring& step)
+    {
+        const size_t sign = step.find(L'%');
+        if (sign == std::wstring::npos) return -1;
+        size_t begin = sign;
+        while (begin > 0 && iswdigit(step[begin - 1])) --begin;
+        return begin == sign ? -1 : std::stoi(step.substr(begin, sign - begin));
+    }
+};
+
+TEST_F(InstallProgressTest, ThrottledDownloadShowsRisingPercentagesAndTheTaskbarFollows)
+{
+    LogInForProgress();
+    ASSERT_TRUE(ServerTest::Admin(L"/admin/fault", R"({"path": "/download/none~fail.exe", "bytesPerSecond": 150000})"));
+    const HWND install = InstallButtonOf(L"PAVO_SYNC");
+    ASSERT_NE(install, nullptr);
+    const Seen seen = WatchUntilTheResult([&] { ClickCenter(install); }, L"11-download-progress");
+
+    EXPECT_EQ(seen.products, std::vector<std::wstring>{dialog_->GetString(L"PAVO_SYNC")});
+    EXPECT_TRUE(seen.counts.empty()) << "a single product has no count";
+    const std::wstring downloading = dialog_->GetString(L"다운로드 중");
+    std::vector<int> percents;
+    for (const std::wstring& step : seen.steps) {
+        if (step.rfind(downloading, 0) != 0 || PercentOf(step) < 0) continue;
+        if (percents.empty() || percents.back() != PercentOf(step)) percents.push_back(PercentOf(step));
+    }
+    ASSERT_GE(percents.size(), 3u) << "a download of seconds shows several states";
+    for (size_t i = 1; i < percents.size(); ++i) EXPECT_LT(percents[i - 1], percents[i]) << i;
+    EXPECT_LE(percents.back(), 100);
+    EXPECT_GE(percents.back(), 80) << "the last state seen before the installer runs is near the end";
+    // After the download the installer runs.
+    EXPECT_EQ(seen.steps.back(), dialog_->GetString(L"설치 중"));
+    // The taskbar button: a bar while downloading, busy while installing, an
+    // error with the failure message, and nothing once it is answered.
+    ASSERT_GE(seen.taskbar.size(), 2u);
+    EXPECT_EQ(seen.taskbar[0], TBPF_NOPROGRESS);
+    const auto bar = std::find(seen.taskbar.begin(), seen.taskbar.end(), TBPF_NORMAL);
+    ASSERT_NE(bar, seen.taskbar.end());
+    EXPECT_NE(std::find(bar, seen.taskbar.end(), TBPF_INDETERMINATE), seen.taskbar.end()) << "then the installer";
+    EXPECT_EQ(seen.resultFlags, MessageViewFlags::kFailure);
+    EXPECT_EQ(seen.atResult, TBPF_ERROR);
+    EXPECT_EQ(dialog_->GetTaskbarManager().GetProgressState(), TBPF_NOPROGRESS);
+    // Nothing of the installation is left to show.
+    InstallProgress late;
+    EXPECT_FALSE(dialog_->GetController().TakeProgress(&late));
+}
+
+TEST_F(InstallProgressTest, InstallAllCountsItsProducts)
+{
+    LogInForProgress();
+    ASSERT_TRUE(ServerTest::Admin(L"/admin/fault", R"({"path": "/download/none~fail.exe", "bytesPerSecond": 300000})"));
+    const Seen seen = WatchUntilTheResult(
+        [&] { ClickCenter(Item(dialog_->GetInspectionView().GetHwnd(), IDC_BUTTON_INSTALL_ALL)); });
+    EXPECT_EQ(seen.counts, (std::vector<std::wstring>{L"1 / 3", L"2 / 3", L"3 / 3"}));
+    EXPECT_EQ(seen.products, (std::vector<std::wstring>{dialog_->GetString(L"PAVO_SYNC"), L"UNLISTED_CODE",
+                                                        dialog_->GetString(L"PAVO_NOTE")}));
+    EXPECT_EQ(seen.resultFlags, MessageViewFlags::kFailure) << "none of them installs";
+}
+
+TEST_F(InstallProgressTest, DownloadWithoutALengthShowsBytesOnly)
+{
+    LogInForProgress();
+    ASSERT_TRUE(ServerTest::Admin(
+        L"/admin/fault", R"({"path": "/download/none~fail.exe", "bytesPerSecond": 150000, "omitContentLength": true})"));
+    const HWND install = InstallButtonOf(L"PAVO_SYNC");
+    ASSERT_NE(install, nullptr);
+    const Seen seen = WatchUntilTheResult([&] { ClickCenter(install); });
+    const std::wstring downloading = dialog_->GetString(L"다운로드 중");
+    size_t withBytes = 0;
+    for (const std::wstring& step : seen.steps) {
+        ASSERT_EQ(step.rfind(downloading, 0), 0u) << "the download fails: nothing is installed";
+        EXPECT_EQ(step.find(L'%'), std::wstring::npos) << Lumen::WideToUtf8(step);
+        EXPECT_EQ(step.find(L'/'), std::wstring::npos) << Lumen::WideToUtf8(step);
+        if (step.size() > downloading.size() + 3 && step.compare(step.size() - 3, 3, L" KB") == 0 &&
+            step != downloading + L" 0 KB")
+            ++withBytes;
+    }
+    EXPECT_GE(withBytes, 2u) << "the bytes received are seen rising";
+    EXPECT_EQ(seen.resultFlags, MessageViewFlags::kFailure);
+    EXPECT_NE(std::find(seen.taskbar.begin(), seen.taskbar.end(), TBPF_INDETERMINATE), seen.taskbar.end());
+    EXPECT_EQ(std::find(seen.taskbar.begin(), seen.taskbar.end(), TBPF_NORMAL), seen.taskbar.end());
+    EXPECT_EQ(seen.atResult, TBPF_ERROR);
 }

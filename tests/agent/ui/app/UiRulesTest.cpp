@@ -9,6 +9,7 @@
 #include "AgentCmdBase.h"
 #include "CommandFlow.h"
 #include "CrossProcessMessages.h"
+#include "InstallProgressText.h"
 #include "PavoAgentDlg.h"
 #include "LoginRules.h"
 #include "MessageViewFlags.h"
@@ -246,4 +247,56 @@ TEST(UiTextTest, InstallButtonNamesItsProductLiterally)
     EXPECT_EQ(UiText::FillName(L"Install %s (%s)", L"100% %s %n"), L"Install 100% %s %n (%s)");
     EXPECT_EQ(UiText::FillName(L"Install", L"X"), L"Install X") << "a table entry without a place";
     EXPECT_EQ(UiText::FillName(L"", L"X"), L"X");
+}
+
+TEST(InstallProgressTextTest, SizesWithAndWithoutALength)
+{
+    using InstallProgressText::SizeText;
+    const uint64_t mb = 1024 * 1024;
+    EXPECT_EQ(SizeText(mb / 2, mb * 12 / 10, true), L"41% \u00B7 0.5 / 1.2 MB");
+    EXPECT_EQ(SizeText(0, 50 * mb, true), L"0% \u00B7 0.0 / 50.0 MB");
+    EXPECT_EQ(SizeText(50 * mb, 50 * mb, true), L"100% \u00B7 50.0 / 50.0 MB");
+    EXPECT_EQ(SizeText(50 * mb - 1, 50 * mb, true).substr(0, 3), L"99%") << "100 % only when complete";
+    // Small installers count in kilobytes, rounded up so that a started download never reads 0.
+    EXPECT_EQ(SizeText(100, 300 * 1024, true), L"0% \u00B7 1 / 300 KB");
+    // More bytes than announced never pass 100 %; an empty body is complete.
+    EXPECT_EQ(SizeText(2000, 1000, true), L"100% \u00B7 1 / 1 KB");
+    EXPECT_EQ(SizeText(0, 0, true), L"100% \u00B7 0 / 0 KB");
+    // Without a length: the bytes alone.
+    EXPECT_EQ(SizeText(3 * mb / 2, 0, false), L"1.5 MB");
+    EXPECT_EQ(SizeText(512 * 1024, 0, false), L"512 KB");
+}
+
+TEST(InstallProgressTextTest, StepsCountsAndTheTaskbarButton)
+{
+    using namespace InstallProgressText;
+    EXPECT_STREQ(StepKey(InstallProgress::Step::Downloading), L"다운로드 중");
+    EXPECT_STREQ(StepKey(InstallProgress::Step::Installing), L"설치 중");
+    EXPECT_STREQ(StepKey(InstallProgress::Step::Waiting), L"설치 완료를 기다리는 중");
+    EXPECT_STREQ(StepKey(InstallProgress::Step::None), L"");
+    EXPECT_EQ(CountText(2, 3), L"2 / 3");
+    EXPECT_EQ(CountText(0, 0), L"") << "a single product has no count";
+
+    InstallProgress progress;
+    progress.step = InstallProgress::Step::Downloading;
+    progress.received = 700;
+    progress.total = 500;
+    progress.hasTotal = true;
+    TaskbarState state = TaskbarFor(progress);
+    EXPECT_EQ(state.flag, TBPF_NORMAL);
+    EXPECT_EQ(state.completed, 500u);
+    EXPECT_EQ(state.total, 500u);
+    progress.hasTotal = false;
+    EXPECT_EQ(TaskbarFor(progress).flag, TBPF_INDETERMINATE) << "no length: busy, not a bar";
+    progress.hasTotal = true;
+    progress.total = 0;
+    EXPECT_EQ(TaskbarFor(progress).flag, TBPF_INDETERMINATE);
+    progress.step = InstallProgress::Step::Installing;
+    EXPECT_EQ(TaskbarFor(progress).flag, TBPF_INDETERMINATE);
+    progress.step = InstallProgress::Step::Waiting;
+    EXPECT_EQ(TaskbarFor(progress).flag, TBPF_INDETERMINATE);
+    EXPECT_EQ(TaskbarForResult(-9007).flag, TBPF_ERROR);
+    EXPECT_EQ(TaskbarForResult(-2).flag, TBPF_ERROR);
+    EXPECT_EQ(TaskbarForResult(-1).flag, TBPF_NOPROGRESS) << "the user's cancellation is no failure";
+    EXPECT_EQ(TaskbarForResult(0).flag, TBPF_NOPROGRESS);
 }
