@@ -375,50 +375,6 @@ TEST_F(PackageManagerTest, NothingIsInstalledOnTheStrengthOfAFailedCheck)
     EXPECT_TRUE(ServiceExists(L"PavoPkgTestA"));
 }
 
-namespace {
-
-// The mount-point reparse data of a junction to `target` (an absolute path).
-bool MakeJunction(const std::wstring& link, const std::wstring& target, DWORD* error)
-{
-    if (!::CreateDirectoryW(link.c_str(), nullptr)) {
-        *error = ::GetLastError();
-        return false;
-    }
-    Lumen::ScopedHandle handle(::CreateFileW(link.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                             FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (!handle) {
-        *error = ::GetLastError();
-        return false;
-    }
-    const std::wstring substitute = L"\\??\\" + target;
-    const USHORT substituteBytes = static_cast<USHORT>(substitute.size() * sizeof(wchar_t));
-    const USHORT printBytes = static_cast<USHORT>(target.size() * sizeof(wchar_t));
-    // Tag, length, reserved; then offsets and lengths of the two names, and
-    // the names, each with a terminating zero.
-    std::vector<BYTE> data(8 + 8 + substituteBytes + 2 + printBytes + 2, 0);
-    const auto put16 = [&](size_t at, USHORT value) { std::memcpy(&data[at], &value, sizeof(value)); };
-    const DWORD tag = IO_REPARSE_TAG_MOUNT_POINT;
-    std::memcpy(&data[0], &tag, sizeof(tag));
-    put16(4, static_cast<USHORT>(data.size() - 8));
-    put16(8, 0);
-    put16(10, substituteBytes);
-    put16(12, static_cast<USHORT>(substituteBytes + 2));
-    put16(14, printBytes);
-    std::memcpy(&data[16], substitute.data(), substituteBytes);
-    std::memcpy(&data[16 + substituteBytes + 2], target.data(), printBytes);
-    DWORD returned = 0;
-    if (!::DeviceIoControl(handle.Get(), FSCTL_SET_REPARSE_POINT, data.data(), static_cast<DWORD>(data.size()),
-                           nullptr, 0, &returned, nullptr)) {
-        *error = ::GetLastError();
-        handle.Reset();
-        ::RemoveDirectoryW(link.c_str());
-        return false;
-    }
-    return true;
-}
-
-}  // namespace
-
 TEST_F(PackageManagerTest, PlantedJunctionsAreRemovedNeverFollowed)
 {
     LoginAs(L"check");
@@ -432,7 +388,7 @@ TEST_F(PackageManagerTest, PlantedJunctionsAreRemovedNeverFollowed)
     // A junction inside the download folder.
     ::CreateDirectoryW(folder.c_str(), nullptr);
     DWORD error = 0;
-    if (!MakeJunction(folder + L"\\planted", target, &error))
+    if (!PavoTest::MakeJunction(folder + L"\\planted", target, &error))
         GTEST_SKIP() << "this system cannot create junctions (FSCTL_SET_REPARSE_POINT error " << error << ")";
     ASSERT_EQ(packages_.DownloadUrl(product), 0);
     EXPECT_TRUE(PavoTest::FileExists(victim + L"precious.txt")) << "the junction's target was emptied";
@@ -441,7 +397,7 @@ TEST_F(PackageManagerTest, PlantedJunctionsAreRemovedNeverFollowed)
     // The download folder itself replaced by a junction.
     packages_.DownloadUrl(PRODUCT_INFO{L"PKG_FREE", L"http://127.0.0.1:1/x.exe", false});
     ::RemoveDirectoryW(folder.c_str());
-    ASSERT_TRUE(MakeJunction(folder, target, &error)) << error;
+    ASSERT_TRUE(PavoTest::MakeJunction(folder, target, &error)) << error;
     ASSERT_EQ(packages_.DownloadUrl(product), 0);
     EXPECT_TRUE(PavoTest::FileExists(victim + L"precious.txt")) << "the junction's target was emptied";
     EXPECT_FALSE(PavoTest::FileExists(victim + L"b~svc=PavoPkgTestB.exe")) << "downloaded through the junction";
