@@ -18,7 +18,12 @@ shift || true
 
 cmake -S "$root/fuzz" -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DPAVO_WERROR=ON >/dev/null
-nice -n 10 cmake --build "$build" -j "$(nproc)" >/dev/null
+# Quiet when it builds; a failed build says why, since it fails the test run.
+if ! output=$(nice -n 10 cmake --build "$build" -j "$(nproc)" 2>&1); then
+    printf '%s\n' "$output" | grep -E -B2 -A6 'error|FAILED' | head -60 >&2
+    echo "fuzz.sh: the fuzz targets did not build (build log above)" >&2
+    exit 1
+fi
 
 if [ $# -gt 0 ]; then
     targets=("$@")
