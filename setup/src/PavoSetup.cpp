@@ -27,14 +27,6 @@ struct MsiHandleTraits {
 };
 using ScopedMsiHandle = Lumen::UniqueHandle<MsiHandleTraits>;
 
-struct FindHandleTraits {
-    using Type = HANDLE;
-    static Type Invalid() noexcept { return INVALID_HANDLE_VALUE; }
-    static bool IsValid(Type h) noexcept { return h != INVALID_HANDLE_VALUE && h != nullptr; }
-    static void Close(Type h) noexcept { ::FindClose(h); }
-};
-using ScopedFindHandle = Lumen::UniqueHandle<FindHandleTraits>;
-
 // The deferred action reads its data from the property named after it.
 const wchar_t kWriteAction[] = L"WriteInstallSettings";
 
@@ -106,7 +98,7 @@ std::vector<std::wstring> LanguageTables(const std::wstring& folder)
 {
     std::vector<std::wstring> names;
     WIN32_FIND_DATAW found = {};
-    ScopedFindHandle search(::FindFirstFileW((folder + L"*.json").c_str(), &found));
+    Lumen::ScopedFindHandle search(::FindFirstFileW((folder + L"*.json").c_str(), &found));
     if (!search) return names;
     do {
         if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);

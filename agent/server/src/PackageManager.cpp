@@ -40,14 +40,6 @@ constexpr int kAppearTries = 10;
 constexpr DWORD kAppearIntervalMs = 500;
 constexpr size_t kHashPieceSize = 1024 * 1024;
 
-struct FindHandleTraits {
-    using Type = HANDLE;
-    static Type Invalid() noexcept { return INVALID_HANDLE_VALUE; }
-    static bool IsValid(Type h) noexcept { return h != INVALID_HANDLE_VALUE && h != nullptr; }
-    static void Close(Type h) noexcept { ::FindClose(h); }
-};
-using ScopedFindHandle = Lumen::UniqueHandle<FindHandleTraits>;
-
 struct LocalMemoryTraits {
     using Type = HLOCAL;
     static Type Invalid() noexcept { return nullptr; }
@@ -112,7 +104,7 @@ void DeleteTree(const std::wstring& folder)
             return;
         }
         WIN32_FIND_DATAW entry = {};
-        ScopedFindHandle find(::FindFirstFileW(Lumen::JoinPath(folder, L"*").c_str(), &entry));
+        Lumen::ScopedFindHandle find(::FindFirstFileW(Lumen::JoinPath(folder, L"*").c_str(), &entry));
         if (find) {
             do {
                 const std::wstring name = entry.cFileName;

@@ -89,7 +89,16 @@ struct LocalMemoryTraits {
     static void Close(Type h) noexcept { ::LocalFree(h); }
 };
 
+// Directory searches (FindFirstFileW), which fail with INVALID_HANDLE_VALUE.
+struct FindHandleTraits {
+    using Type = HANDLE;
+    static Type Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static bool IsValid(Type h) noexcept { return h != INVALID_HANDLE_VALUE && h != nullptr; }
+    static void Close(Type h) noexcept { ::FindClose(h); }
+};
+
 using ScopedHandle = UniqueHandle<KernelHandleTraits>;
+using ScopedFindHandle = UniqueHandle<FindHandleTraits>;
 using ScopedLocalMemory = UniqueHandle<LocalMemoryTraits>;
 using ScopedServiceHandle = UniqueHandle<ServiceHandleTraits>;
 using ScopedInternetHandle = UniqueHandle<InternetHandleTraits>;
