@@ -26,13 +26,11 @@ packages=(
     build-essential cmake ninja-build dpkg-dev perl ca-certificates
     g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
     wine wine64 xvfb xauth x11-utils wixl msitools
-    # Signing releases (scripts/sign.sh) and the signing test.
+    # Signing releases (scripts/sign.sh), the signing test and the test installers.
     osslsigncode
     # Driving and photographing the windows: the demo and the end-to-end tests.
     xdotool python3 locales
     libcpp-httplib-dev libjsoncpp-dev libssl-dev libgtest-dev openssl curl
-    # Signing the test installers.
-    osslsigncode
     # The skin: SVG rendering, strips and animation, the archive, the shipped fonts.
     librsvg2-bin imagemagick zip fonts-nanum
     # Native fuzz targets of the parsers: clang with libFuzzer and the sanitizers.
