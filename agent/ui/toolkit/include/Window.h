@@ -7,8 +7,9 @@ namespace Lumen {
 // One C++ object per window: the base of every control of the toolkit.
 // A Window either creates its window at run time (Create) or takes over an
 // existing one, typically a child of a dialog template (SubclassDlgItem).
-// The object is bound to the window through a comctl32 subclass whose
-// reference data is `this`; the binding ends at WM_NCDESTROY or Detach().
+// The object is bound to the window by a subclass (the window's procedure
+// replaced by ours, which finds the object in a table of the process); the
+// binding ends at WM_NCDESTROY or Detach().
 // Messages reach the virtual WindowProc; no exception leaves it.
 // UI thread only: a window and its object belong to the creating thread.
 class Window {
@@ -58,12 +59,12 @@ protected:
     virtual void OnAttached() {}
 
 private:
-    static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
-                                         UINT_PTR idSubclass, DWORD_PTR refData) noexcept;
+    static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     static LRESULT CALLBACK CreationHook(int code, WPARAM wParam, LPARAM lParam) noexcept;
     bool Bind(HWND hwnd);
 
     HWND hwnd_ = nullptr;
+    WNDPROC previous_ = nullptr;  // the procedure before ours, when subclassed
     bool subclassed_ = false;
 };
 

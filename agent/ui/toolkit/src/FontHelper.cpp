@@ -15,6 +15,22 @@ LOGFONTW DefaultGuiLogFont()
     return font;
 }
 
+// The screen's DPI as this process sees it. It is fixed for the life of a
+// process that is not per-monitor aware, so one display DC is enough.
+SIZE ScreenDpi()
+{
+    static const SIZE dpi = [] {
+        SIZE read{96, 96};
+        ScopedGetDC screen(nullptr);
+        if (screen.Get() != nullptr) {
+            read.cx = ::GetDeviceCaps(screen.Get(), LOGPIXELSX);
+            read.cy = ::GetDeviceCaps(screen.Get(), LOGPIXELSY);
+        }
+        return read;
+    }();
+    return dpi;
+}
+
 int CALLBACK CountFamily(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found)
 {
     *reinterpret_cast<bool*>(found) = true;
@@ -66,16 +82,8 @@ LOGFONTW FontHelper::GetLogFont() const
 void FontHelper::SetPointSize(int points)
 {
     LOGFONTW font = GetLogFont();
-    int dpiX = 96;
-    int dpiY = 96;
-    {
-        ScopedGetDC screen(nullptr);
-        if (screen.Get() != nullptr) {
-            dpiX = ::GetDeviceCaps(screen.Get(), LOGPIXELSX);
-            dpiY = ::GetDeviceCaps(screen.Get(), LOGPIXELSY);
-        }
-    }
-    font.lfHeight = PointSizeToHeight(points, dpiX, dpiY);
+    const SIZE dpi = ScreenDpi();
+    font.lfHeight = PointSizeToHeight(points, dpi.cx, dpi.cy);
     font.lfWidth = 0;
     height_ = font.lfHeight;
     Apply(font);

@@ -1,11 +1,10 @@
 #include "Window.h"
 
-#include <commctrl.h>
-
 #include <exception>
 #include <initializer_list>
 #include <mutex>
 #include <set>
+#include <unordered_map>
 #include <string>
 #include <utility>
 
@@ -15,11 +14,6 @@
 namespace Lumen {
 
 namespace {
-
-constexpr UINT_PTR kSubclassId = 0x4C554D31;  // one subclass slot per window for our objects
-// The bound object is also kept as a window property: comctl32's
-// GetWindowSubclass is exported by ordinal only.
-constexpr wchar_t kObjectProperty[] = L"Lumen.Window";
 
 // The object being created by Window::Create on this thread, taken by the
 // creation hook for the first window created: CreateWindowExW sends messages
@@ -40,22 +34,67 @@ std::set<std::wstring>& RegisteredClasses()
     return names;
 }
 
+// Which object each bound window belongs to, and the procedure it had before
+// (null for a window bound without a subclass). Kept in the process rather
+// than as window properties: a property is a call into the window manager on
+// every message (under Wine, a round trip to its server), this is a lookup.
+// An entry whose object is null is a window still subclassed by us after its
+// object let go, because another subclass was put on top of ours: its
+// messages pass straight on until WM_NCDESTROY.
+struct Binding {
+    Window* object = nullptr;
+    WNDPROC previous = nullptr;
+};
+std::mutex g_bindingLock;
+std::unordered_map<HWND, Binding>& Bindings()
+{
+    static std::unordered_map<HWND, Binding> bindings;
+    return bindings;
+}
+
+bool FindBinding(HWND hwnd, Binding* binding)
+{
+    std::lock_guard<std::mutex> lock(g_bindingLock);
+    const auto found = Bindings().find(hwnd);
+    if (found == Bindings().end()) return false;
+    *binding = found->second;
+    return true;
+}
+
 }  // namespace
 
 Window::~Window()
 {
     // An object that dies before its window must not leave a dangling
-    // reference in the subclass: the window goes on with its class's handling.
+    // reference behind: the window goes on with its class's handling.
     Detach();
 }
 
 bool Window::Bind(HWND hwnd)
 {
-    if (!::SetPropW(hwnd, kObjectProperty, this)) return false;
-    if (!::SetWindowSubclass(hwnd, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this))) {
-        ::RemovePropW(hwnd, kObjectProperty);
-        return false;
+    if (hwnd == nullptr) return false;
+    {
+        std::lock_guard<std::mutex> lock(g_bindingLock);
+        const auto found = Bindings().find(hwnd);
+        if (found != Bindings().end()) {
+            // Our procedure is still in the window's chain: take the entry over.
+            if (found->second.object != nullptr || found->second.previous == nullptr) return false;
+            found->second.object = this;
+            previous_ = found->second.previous;
+            hwnd_ = hwnd;
+            subclassed_ = true;
+            return true;
+        }
     }
+    ::SetLastError(ERROR_SUCCESS);
+    const auto previous = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Window::SubclassProc)));
+    if (previous == nullptr) return false;  // another process's window, or none
+    {
+        std::lock_guard<std::mutex> lock(g_bindingLock);
+        Bindings()[hwnd] = Binding{this, previous};
+    }
+    previous_ = previous;
     hwnd_ = hwnd;
     subclassed_ = true;
     return true;
@@ -63,7 +102,11 @@ bool Window::Bind(HWND hwnd)
 
 bool Window::BindHandle(HWND hwnd)
 {
-    if (hwnd == nullptr || hwnd_ != nullptr || !::SetPropW(hwnd, kObjectProperty, this)) return false;
+    if (hwnd == nullptr || hwnd_ != nullptr) return false;
+    {
+        std::lock_guard<std::mutex> lock(g_bindingLock);
+        if (!Bindings().emplace(hwnd, Binding{this, nullptr}).second) return false;
+    }
     hwnd_ = hwnd;
     subclassed_ = false;
     return true;
@@ -90,10 +133,22 @@ bool Window::SubclassDlgItem(int id, HWND parent)
 void Window::Detach()
 {
     if (hwnd_ == nullptr) return;
-    if (subclassed_) ::RemoveWindowSubclass(hwnd_, SubclassProc, kSubclassId);
-    ::RemovePropW(hwnd_, kObjectProperty);
+    const HWND hwnd = hwnd_;
     hwnd_ = nullptr;
-    subclassed_ = false;
+    const bool subclassed = std::exchange(subclassed_, false);
+    std::lock_guard<std::mutex> lock(g_bindingLock);
+    const auto found = Bindings().find(hwnd);
+    if (found == Bindings().end() || found->second.object != this) return;
+    const bool ours = ::GetWindowLongPtrW(hwnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&Window::SubclassProc);
+    if (subclassed && !ours && ::IsWindow(hwnd)) {
+        // A later subclass calls ours: stay in the chain, passing messages on.
+        found->second.object = nullptr;
+        return;
+    }
+    if (subclassed && ours) {
+        ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(found->second.previous));
+    }
+    Bindings().erase(found);
 }
 
 void Window::DestroyWindow()
@@ -104,7 +159,8 @@ void Window::DestroyWindow()
 Window* Window::FromHandle(HWND hwnd)
 {
     if (hwnd == nullptr) return nullptr;
-    return static_cast<Window*>(::GetPropW(hwnd, kObjectProperty));
+    Binding binding;
+    return FindBinding(hwnd, &binding) ? binding.object : nullptr;
 }
 
 bool Window::Create(const wchar_t* className, const wchar_t* text, DWORD style, DWORD exStyle,
@@ -140,28 +196,39 @@ LRESULT Window::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 
 LRESULT Window::DefaultProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (!subclassed_) return ::DefWindowProcW(hwnd_, message, wParam, lParam);
-    return ::DefSubclassProc(hwnd_, message, wParam, lParam);
+    if (!subclassed_ || previous_ == nullptr) return ::DefWindowProcW(hwnd_, message, wParam, lParam);
+    return ::CallWindowProcW(previous_, hwnd_, message, wParam, lParam);
 }
 
-LRESULT CALLBACK Window::SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                      DWORD_PTR refData) noexcept
+LRESULT CALLBACK Window::SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept
 {
-    auto* self = reinterpret_cast<Window*>(refData);
+    Binding binding;
+    if (!FindBinding(hwnd, &binding)) return ::DefWindowProcW(hwnd, message, wParam, lParam);
+    Window* const self = binding.object;
     LRESULT result = 0;
-    try {
-        result = self->WindowProc(message, wParam, lParam);
-    } catch (const std::exception& e) {
-        OutputDebugMessage(L"window procedure failed : %hs", e.what());
-        result = ::DefSubclassProc(hwnd, message, wParam, lParam);
-    } catch (...) {
-        OutputDebugMessage(L"window procedure failed");
-        result = ::DefSubclassProc(hwnd, message, wParam, lParam);
+    if (self == nullptr) {
+        result = ::CallWindowProcW(binding.previous, hwnd, message, wParam, lParam);
+    } else {
+        try {
+            result = self->WindowProc(message, wParam, lParam);
+        } catch (const std::exception& e) {
+            OutputDebugMessage(L"window procedure failed : %hs", e.what());
+            result = ::CallWindowProcW(binding.previous, hwnd, message, wParam, lParam);
+        } catch (...) {
+            OutputDebugMessage(L"window procedure failed");
+            result = ::CallWindowProcW(binding.previous, hwnd, message, wParam, lParam);
+        }
     }
     if (message == WM_NCDESTROY) {
-        ::RemoveWindowSubclass(hwnd, SubclassProc, kSubclassId);
-        ::RemovePropW(hwnd, kObjectProperty);
-        if (self->hwnd_ == hwnd) {
+        {
+            std::lock_guard<std::mutex> lock(g_bindingLock);
+            const auto found = Bindings().find(hwnd);
+            if (found != Bindings().end() && found->second.previous != nullptr) Bindings().erase(found);
+        }
+        if (::GetWindowLongPtrW(hwnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&Window::SubclassProc)) {
+            ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(binding.previous));
+        }
+        if (self != nullptr && self->hwnd_ == hwnd) {
             self->hwnd_ = nullptr;
             self->subclassed_ = false;
             try {
