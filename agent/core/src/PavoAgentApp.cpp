@@ -76,15 +76,6 @@ bool PavoAgentApp::InitInstance()
         mainDialog_.reset();
         return false;
     }
-    // Centred on the work area of the primary screen.
-    RECT area = {};
-    RECT rect = {};
-    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
-    ::GetWindowRect(mainDialog_->GetHwnd(), &rect);
-    const int x = area.left + ((area.right - area.left) - (rect.right - rect.left)) / 2;
-    const int y = area.top + ((area.bottom - area.top) - (rect.bottom - rect.top)) / 2;
-    ::SetWindowPos(mainDialog_->GetHwnd(), nullptr, x < 0 ? 0 : x, y < 0 ? 0 : y, 0, 0,
-                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     Lumen::MessageLoop::SetApplicationFilter([this](MSG& msg) { return PreTranslateMessage(msg); });
     return true;
 }

@@ -78,6 +78,11 @@ BOOL PavoAgentDlg::OnInitDialog()
     ::SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
 
     CreatePages();
+    // The window shows once, when this returns, placed and with its first
+    // page: no paint of an empty window, no second one after a move.
+    EnableUserButton(false);
+    CenterOn(nullptr);
+    ::ShowWindow(loginView_.GetHwnd(), SW_SHOW);
     // The icon is added right after the first paint (kAfterFirstPaint).
     tray_.Bind(hwnd, WM_AGENT_TRAY_NOTIFY, icon_, GetString(kTrayTip));
     ConfigManager::GetInstance()->RegisterChangeHandler(this);
@@ -102,7 +107,6 @@ bool PavoAgentDlg::CreateChildPage(Page& page, UINT templateId)
 void PavoAgentDlg::CreatePages()
 {
     if (ConfigManager::GetInstance()->IsTestMode()) SetSubText(GetString(kTestModeSuffix));
-    CreateChildPage(messageView_, IDD_MESSAGE_VIEW);
     loginView_.SetMainWindow(this);
     CreateChildPage(loginView_, IDD_LOGIN_VIEW);
     inspectionView_.SetMainWindow(this);
@@ -113,6 +117,8 @@ void PavoAgentDlg::EnsureLaterPages()
     if (laterPagesMade_ || shutDown_ || GetHwnd() == nullptr) return;
     laterPagesMade_ = true;
     CreateChildPage(inspectionView_, IDD_INSPECTION_VIEW);
+    // The overlay covers whichever page is up: it shows itself on top.
+    CreateChildPage(messageView_, IDD_MESSAGE_VIEW);
 }
 
 // --- Pages ---
@@ -127,15 +133,17 @@ TrayMenuRules::Page PavoAgentDlg::CurrentPageKind() const
 void PavoAgentDlg::OnShowLogin()
 {
     EnableUserButton(false);
-    RedrawFrame();
     if (currentPage_ != &loginView_) {
         if (currentPage_ != nullptr) {
             currentPage_->OnPageHide();
             ::ShowWindow(currentWindow_, SW_HIDE);
         }
-        ::ShowWindow(loginView_.GetHwnd(), SW_SHOW);
-        ::RedrawWindow(loginView_.GetHwnd(), nullptr, nullptr,
-                       RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        // At the start the page is up already, and painted with the window below.
+        if (!::IsWindowVisible(loginView_.GetHwnd())) {
+            ::ShowWindow(loginView_.GetHwnd(), SW_SHOW);
+            ::RedrawWindow(loginView_.GetHwnd(), nullptr, nullptr,
+                           RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        }
         currentPage_ = &loginView_;
         currentWindow_ = loginView_.GetHwnd();
         loginView_.OnPageShow();
@@ -192,7 +200,6 @@ void PavoAgentDlg::ShowLoginPage()
 {
     if (currentPage_ != &inspectionView_) return;
     EnableUserButton(false);
-    RedrawFrame();
     SwitchPage(&loginView_, loginView_, AW_HOR_POSITIVE);
 }
 

@@ -158,7 +158,8 @@ void NCPaintDialog::ResetRegion(int width, int height)
 void NCPaintDialog::PaintFrame()
 {
     const HWND hwnd = GetHwnd();
-    if (hwnd == nullptr || !IsFrameSkinned()) return;
+    // A hidden window's frame is painted by its WM_NCPAINT when it shows.
+    if (hwnd == nullptr || !IsFrameSkinned() || !::IsWindowVisible(hwnd)) return;
     ScopedWindowDC dc(hwnd);
     if (dc.Get() == nullptr) return;
     RECT window = {};
