@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "DirectoryUtils.h"
+#include "ImageLoader.h"
 #include "Lumen/LogManager.h"
 #include "Lumen/PathUtils.h"
 #include "Lumen/SessionUtils.h"
@@ -55,6 +56,11 @@ bool ResourceManager::Load(const std::wstring& programDirectory, const std::wstr
         Lumen::LogManager::GetInstance()->Error(L"[%s, %d] 스킨 압축을 풀지 못했습니다. folder : %s",
                                                 L"ResourceManager::Load", __LINE__, skinFolder_.c_str());
     }
+    // Pictures come from the archive in memory while its files are written.
+    const std::shared_ptr<Lumen::SkinManager> skin = skin_;
+    Lumen::ImageLoader::SetFileSource(
+        [skin](const std::wstring& path, std::string* bytes) { return skin->ReadSkinFile(path, bytes); },
+        [skin] { skin->WaitUnpacked(); });
     skin_->LoadResource();
     Lumen::SkinDialog::SetDefaultResources(skin_.get(), &strings_);
 
@@ -72,6 +78,9 @@ int ResourceManager::Unload()
 {
     // The dialogs made after this point find no skin rather than a stale one.
     Lumen::SkinDialog::SetDefaultResources(nullptr, nullptr);
+    Lumen::ImageLoader::SetFileSource(nullptr, nullptr);
+    // The folder goes only once nothing is being written into it.
+    if (skin_) skin_->WaitUnpacked();
     if (!skinFolder_.empty()) Lumen::DeleteDirectoryTree(skinFolder_);
     // The common folder goes only once no session's folder is left in it.
     if (!skinBase_.empty()) ::RemoveDirectoryW(skinBase_.c_str());

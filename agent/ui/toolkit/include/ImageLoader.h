@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 namespace Lumen {
@@ -20,6 +21,12 @@ public:
     static HBITMAP Load(const std::wstring& path);
     // The same, always through GDI+.
     static HBITMAP LoadThroughGdiplus(const std::wstring& path);
+
+    // Where Load reads files first: `read` gives a file's bytes by its path
+    // (false: not there), `waitForDisk` is called before a file is opened by
+    // GDI+. Empty functions read the disk, as without a source.
+    static void SetFileSource(std::function<bool(const std::wstring&, std::string*)> read,
+                              std::function<void()> waitForDisk);
 
     // Starts GDI+ once per process (thread-safe); false when it cannot be.
     static bool EnsureStarted();

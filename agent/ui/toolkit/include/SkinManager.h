@@ -1,7 +1,10 @@
 #pragma once
 
+#include <future>
 #include <map>
+#include <mutex>
 #include <string>
+#include <unordered_map>
 
 #include <json/value.h>
 
@@ -12,16 +15,32 @@ namespace Lumen {
 // a dialog and the folder of its images.
 // Filled on the UI thread before other threads start; afterwards lookups
 // only (an unknown name is entered by IdentifierByName, UI thread only).
+// The archive is read into memory at once and its files are written out on a
+// thread of their own: the skin's own readers take the files from memory
+// (ReadSkinFile), so that the first window need not wait for the disk.
 class SkinManager {
 public:
     // `programDirectory`: the folder of the program (the skin folder "skin"
     // is joined to it).
     explicit SkinManager(const std::wstring& programDirectory);
+    // Waits for the files still being written.
+    ~SkinManager();
 
-    // Deletes the unpack folder, then unpacks skin\<skin name>.zip into it.
-    // A missing archive leaves nothing unpacked and is no error; false when
-    // the archive is there and could not be unpacked completely.
+    SkinManager(const SkinManager&) = delete;
+    SkinManager& operator=(const SkinManager&) = delete;
+
+    // Deletes the unpack folder, reads skin\<skin name>.zip into memory and
+    // starts writing its files into the folder. A missing archive leaves
+    // nothing unpacked and is no error; false when the archive is there and
+    // could not be read completely (nothing is written then).
     bool UnpackSkin();
+    // Waits until the unpacked files are all on disk; false when writing
+    // one failed. Readers of the folder that do not use ReadSkinFile call it.
+    bool WaitUnpacked();
+    // The bytes of a file below the unpack folder by its full path: from
+    // memory when the archive holds it, otherwise from the disk once the
+    // unpacking is done. Any thread once UnpackSkin has returned.
+    bool ReadSkinFile(const std::wstring& path, std::string* bytes);
     // Reads <unpack>\100\resource.json into the identifier maps. A missing
     // file reads nothing; a malformed one ends the reading (debug output).
     void LoadResource();
@@ -36,7 +55,7 @@ public:
     std::wstring NameByIdentifier(int id) const;
     // The "skin_info_list" of the dialog `dialogId`'s description; false when
     // the file is missing, malformed or lacks the member.
-    bool LoadSkin(int dialogId, Json::Value& skinInfoList) const;
+    bool LoadSkin(int dialogId, Json::Value& skinInfoList);
 
     void SetUnpackDirectory(const std::wstring& path) { unpackDirectory_ = path; }
     const std::wstring& GetUnpackDirectory() const { return unpackDirectory_; }
@@ -56,6 +75,11 @@ private:
     std::map<int, std::wstring> nameById_;
     std::map<std::wstring, int> idByName_;
     std::wstring defaultFaceName_;
+    // The archive's files by lower-case full path, and the writing of them.
+    std::unordered_map<std::wstring, std::string> files_;
+    std::mutex diskCopyLock_;
+    std::future<bool> diskCopy_;
+    bool diskCopied_ = true;
 };
 
 }  // namespace Lumen

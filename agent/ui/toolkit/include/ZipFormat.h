@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "FormatBase.h"
 
@@ -18,6 +19,15 @@ public:
     // The caps: far above the skin's few megabytes.
     static constexpr std::uint64_t kDefaultMaxEntryBytes = 64ull << 20;
     static constexpr std::uint64_t kDefaultMaxTotalBytes = 256ull << 20;
+
+    // One entry read into memory: its checked path relative to the folder it
+    // unpacks into (backslashes), and its bytes.
+    struct Entry {
+        std::wstring relativePath;
+        bool isDirectory = false;
+        std::uint32_t dosDate = 0;
+        std::string bytes;
+    };
 
     ZipFormat() = default;
     ~ZipFormat() override;
@@ -43,6 +53,14 @@ public:
     // Extracts the current entry below `destination`. Over a cap it fails
     // with ERROR_FILE_TOO_LARGE and leaves no file of that entry behind.
     bool ExtractCurrent(const std::wstring& destination);
+    // Reads the current entry into memory, with the same checks of its name,
+    // the caps and its checksum as an extraction.
+    bool ReadCurrent(Entry* entry);
+    // Reads every entry into memory; false at the first that fails, and for
+    // an archive without entries.
+    bool ReadAll(std::vector<Entry>* entries);
+    // Writes one entry read before below `destination` (any thread).
+    static bool WriteEntry(const std::wstring& destination, const Entry& entry);
     // Moves to the first or next entry; false past the last one.
     bool GoToFirst();
     bool GoToNext();

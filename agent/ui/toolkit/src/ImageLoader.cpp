@@ -9,6 +9,7 @@ using std::min;
 #include <gdiplus.h>
 
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -24,7 +25,19 @@ namespace {
 std::mutex g_startLock;
 bool g_started = false;
 ULONG_PTR g_token = 0;
+
+std::mutex g_sourceLock;
+std::function<bool(const std::wstring&, std::string*)> g_read;
+std::function<void()> g_waitForDisk;
 }  // namespace
+
+void ImageLoader::SetFileSource(std::function<bool(const std::wstring&, std::string*)> read,
+                                std::function<void()> waitForDisk)
+{
+    std::lock_guard<std::mutex> lock(g_sourceLock);
+    g_read = std::move(read);
+    g_waitForDisk = std::move(waitForDisk);
+}
 
 bool ImageLoader::EnsureStarted()
 {
@@ -79,9 +92,18 @@ HBITMAP ToBitmap(const PngDecoder::Image& image)
 HBITMAP ImageLoader::Load(const std::wstring& path)
 {
     if (path.empty()) return nullptr;
+    std::function<bool(const std::wstring&, std::string*)> read;
+    std::function<void()> waitForDisk;
+    {
+        std::lock_guard<std::mutex> lock(g_sourceLock);
+        read = g_read;
+        waitForDisk = g_waitForDisk;
+    }
     std::string bytes;
+    const bool readBytes = read ? read(path, &bytes) : ReadWholeFile(path, bytes);
     PngDecoder::Image image;
-    if (ReadWholeFile(path, bytes) && PngDecoder::Decode(bytes, &image)) return ToBitmap(image);
+    if (readBytes && PngDecoder::Decode(bytes, &image)) return ToBitmap(image);
+    if (waitForDisk) waitForDisk();
     return LoadThroughGdiplus(path);
 }
 

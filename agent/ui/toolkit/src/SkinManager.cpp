@@ -2,12 +2,17 @@
 
 #include <windows.h>
 
+#include <memory>
+#include <system_error>
+#include <vector>
+
 #include "DirectoryUtils.h"
 #include "Lumen/DebugOutput.h"
 #include "Lumen/FileUtils.h"
 #include "Lumen/PathUtils.h"
 #include "Lumen/StringUtils.h"
 #include "SkinDocuments.h"
+#include "ZipEntryName.h"
 #include "ZipFormat.h"
 
 namespace Lumen {
@@ -21,13 +26,84 @@ SkinManager::SkinManager(const std::wstring& programDirectory)
     }
 }
 
+namespace {
+
+std::wstring LowerCase(std::wstring text)
+{
+    if (!text.empty()) ::CharLowerBuffW(&text[0], static_cast<DWORD>(text.size()));
+    return text;
+}
+
+bool WriteEntries(const std::wstring& destination, const std::vector<ZipFormat::Entry>& entries)
+{
+    if (!CreateDirectoryTree(destination)) return false;
+    for (const ZipFormat::Entry& entry : entries) {
+        if (!ZipFormat::WriteEntry(destination, entry)) {
+            OutputDebugMessage(L"fail to write skin file : %s, error : %d", entry.relativePath.c_str(),
+                               static_cast<int>(::GetLastError()));
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+SkinManager::~SkinManager()
+{
+    WaitUnpacked();
+}
+
 bool SkinManager::UnpackSkin()
 {
+    WaitUnpacked();
+    files_.clear();
     const std::wstring archive = JoinPath(skinDirectory_, skinName_) + L".zip";
     if (DirectoryExists(unpackDirectory_)) DeleteDirectoryTree(unpackDirectory_);
     ZipFormat zip;
     if (!zip.Open(archive, FormatBase::OpenMode::kRead)) return true;  // no archive: defaults
-    return zip.ExtractAll(unpackDirectory_);
+    auto entries = std::make_shared<std::vector<ZipFormat::Entry>>();
+    if (!zip.ReadAll(entries.get())) return false;
+    zip.Close();
+    for (const ZipFormat::Entry& entry : *entries) {
+        if (!entry.isDirectory) {
+            files_[LowerCase(ZipEntryName::TargetPath(unpackDirectory_, entry.relativePath))] = entry.bytes;
+        }
+    }
+    const std::wstring destination = unpackDirectory_;
+    std::lock_guard<std::mutex> lock(diskCopyLock_);
+    try {
+        diskCopy_ = std::async(std::launch::async, [destination, entries] { return WriteEntries(destination, *entries); });
+        diskCopied_ = false;
+    } catch (const std::system_error&) {
+        diskCopied_ = WriteEntries(destination, *entries);  // no thread: written here
+    }
+    return true;
+}
+
+bool SkinManager::WaitUnpacked()
+{
+    std::lock_guard<std::mutex> lock(diskCopyLock_);
+    if (diskCopy_.valid()) {
+        try {
+            diskCopied_ = diskCopy_.get();
+        } catch (const std::exception&) {
+            diskCopied_ = false;
+        }
+    }
+    return diskCopied_;
+}
+
+bool SkinManager::ReadSkinFile(const std::wstring& path, std::string* bytes)
+{
+    if (bytes == nullptr) return false;
+    const auto found = files_.find(LowerCase(path));
+    if (found != files_.end()) {
+        *bytes = found->second;
+        return true;
+    }
+    WaitUnpacked();
+    return FileExists(path) && ReadWholeFile(path, *bytes);
 }
 
 bool SkinManager::ParseResourceTable(const std::string& text, std::string* error)
@@ -41,12 +117,10 @@ bool SkinManager::ParseResourceTable(const std::string& text, std::string* error
 void SkinManager::LoadResource()
 {
     const std::wstring path = JoinPath(JoinPath(unpackDirectory_, scaleFolder_), L"resource.json");
-    if (!FileExists(path)) return;
     std::string text;
     std::string error;
-    if (!ReadWholeFile(path, text)) {
-        OutputDebugMessage(L"fail to LoadResource : %s", L"the file cannot be read");
-    } else if (!ParseResourceTable(text, &error)) {
+    if (!ReadSkinFile(path, &text)) return;  // no file: nothing to read
+    if (!ParseResourceTable(text, &error)) {
         OutputDebugMessage(L"fail to LoadResource : %s", Utf8ToWide(error).c_str());
     }
 }
@@ -62,7 +136,7 @@ std::wstring SkinManager::NameByIdentifier(int id) const
     return found != nameById_.end() ? found->second : std::wstring();
 }
 
-bool SkinManager::LoadSkin(int dialogId, Json::Value& skinInfoList) const
+bool SkinManager::LoadSkin(int dialogId, Json::Value& skinInfoList)
 {
     const std::wstring name = NameByIdentifier(dialogId);
     if (name.empty()) return false;
@@ -72,9 +146,8 @@ bool SkinManager::LoadSkin(int dialogId, Json::Value& skinInfoList) const
         return false;
     }
     const std::wstring path = JoinPath(JoinPath(unpackDirectory_, scaleFolder_), file);
-    if (!FileExists(path)) return false;
     std::string text;
-    if (!ReadWholeFile(path, text)) return false;
+    if (!ReadSkinFile(path, &text)) return false;
     std::string error;
     if (!ParseSkinDescription(text, &skinInfoList, &error)) {
         if (!error.empty()) OutputDebugMessage(L"fail to load skin : %s", Utf8ToWide(error).c_str());

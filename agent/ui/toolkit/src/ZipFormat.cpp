@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -121,7 +122,14 @@ bool ZipFormat::ExtractAll(const std::wstring& destination)
 
 bool ZipFormat::ExtractCurrent(const std::wstring& destination)
 {
-    if (handle_ == nullptr) return false;
+    Entry entry;
+    if (!ReadCurrent(&entry)) return false;
+    return WriteEntry(destination, entry);
+}
+
+bool ZipFormat::ReadCurrent(Entry* entry)
+{
+    if (handle_ == nullptr || entry == nullptr) return false;
     const auto zip = static_cast<unzFile>(handle_);
     unz_file_info64 info = {};
     char name[MAX_PATH + 1] = {};
@@ -138,17 +146,19 @@ bool ZipFormat::ExtractCurrent(const std::wstring& destination)
     }
     const std::wstring entryName = ZipEntryName::Decode(std::string(name, info.size_filename),
                                                         static_cast<std::uint32_t>(info.flag));
-    const std::wstring target = ZipEntryName::TargetPath(destination, ZipEntryName::SafeRelativePath(entryName));
-    if (target.empty()) {
+    entry->relativePath = ZipEntryName::SafeRelativePath(entryName);
+    if (entry->relativePath.empty()) {
         OutputDebugMessage(L"zip entry refused, its name leaves the folder : %s", entryName.c_str());
         ::SetLastError(ERROR_INVALID_NAME);
         return false;
     }
-    const bool isDirectory = ZipEntryName::IsDirectory(entryName, static_cast<std::uint32_t>(info.external_fa),
-                                                       info.uncompressed_size);
-    if (isDirectory) return CreateDirectoryTree(target);  // an existing folder is a success
+    entry->isDirectory = ZipEntryName::IsDirectory(entryName, static_cast<std::uint32_t>(info.external_fa),
+                                                   info.uncompressed_size);
+    entry->dosDate = static_cast<std::uint32_t>(info.dosDate);
+    entry->bytes.clear();
+    if (entry->isDirectory) return true;
 
-    // The size the entry declares is refused before anything is written; the
+    // The size the entry declares is refused before anything is read; the
     // bytes are counted as well, so a header that lies changes nothing.
     const auto overCap = [this, &entryName](std::uint64_t entryBytes) {
         if (entryBytes > maxEntryBytes_) {
@@ -164,57 +174,97 @@ bool ZipFormat::ExtractCurrent(const std::wstring& destination)
         return true;
     };
     if (overCap(info.uncompressed_size)) return false;
+    if (unzOpenCurrentFilePassword(zip, nullptr) != UNZ_OK) {
+        ::SetLastError(ERROR_INVALID_DATA);
+        return false;
+    }
+    entry->bytes.reserve(static_cast<size_t>(info.uncompressed_size));
+    char buffer[kChunkSize];
+    bool ok = true;
+    DWORD error = ERROR_SUCCESS;
+    for (;;) {
+        const int read = unzReadCurrentFile(zip, buffer, kChunkSize);
+        if (read == 0) break;
+        if (read < 0) {
+            error = ERROR_INVALID_DATA;
+            ok = false;
+            break;
+        }
+        if (overCap(entry->bytes.size() + static_cast<std::uint64_t>(read))) {
+            error = ERROR_FILE_TOO_LARGE;
+            ok = false;
+            break;
+        }
+        entry->bytes.append(buffer, static_cast<size_t>(read));
+    }
+    // A damaged entry reports its bad checksum only when it is closed.
+    if (unzCloseCurrentFile(zip) != UNZ_OK && ok) {
+        error = ERROR_CRC;
+        ok = false;
+    }
+    if (!ok) {
+        entry->bytes.clear();
+        ::SetLastError(error);
+        return false;
+    }
+    unpackedBytes_ += entry->bytes.size();
+    return true;
+}
 
+bool ZipFormat::ReadAll(std::vector<Entry>* entries)
+{
+    if (handle_ == nullptr || entries == nullptr) return false;
+    entries->clear();
+    unpackedBytes_ = 0;
+    unz_global_info64 global = {};
+    if (unzGetGlobalInfo64(static_cast<unzFile>(handle_), &global) != UNZ_OK || global.number_entry == 0 ||
+        !GoToFirst()) {
+        OutputDebugMessage(L"fail to read zip, error : %d", static_cast<int>(::GetLastError()));
+        return false;
+    }
+    for (;;) {
+        Entry entry;
+        if (!ReadCurrent(&entry)) {
+            const DWORD error = ::GetLastError();
+            OutputDebugMessage(L"fail to read zip, error : %d", static_cast<int>(error));
+            ::SetLastError(error);
+            return false;
+        }
+        entries->push_back(std::move(entry));
+        const int next = unzGoToNextFile(static_cast<unzFile>(handle_));
+        if (next == UNZ_END_OF_LIST_OF_FILE) return true;
+        if (next != UNZ_OK) {
+            OutputDebugMessage(L"fail to read zip, error : %d", static_cast<int>(::GetLastError()));
+            return false;
+        }
+    }
+}
+
+bool ZipFormat::WriteEntry(const std::wstring& destination, const Entry& entry)
+{
+    const std::wstring target = ZipEntryName::TargetPath(destination, entry.relativePath);
+    if (target.empty()) {
+        ::SetLastError(ERROR_INVALID_NAME);
+        return false;
+    }
+    if (entry.isDirectory) return CreateDirectoryTree(target);  // an existing folder is a success
     const std::wstring folder = DirectoryOf(target);
     if (!folder.empty() && !CreateDirectoryTree(folder)) return false;
     UniqueHandle<KernelHandleTraits> file(::CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                                         FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
-    if (unzOpenCurrentFilePassword(zip, nullptr) != UNZ_OK) {
-        ::SetLastError(ERROR_INVALID_DATA);
-        return false;
-    }
-    std::vector<char> buffer(kChunkSize);
-    bool ok = true;
-    bool tooLarge = false;
-    std::uint64_t entryBytes = 0;
-    for (;;) {
-        const int read = unzReadCurrentFile(zip, buffer.data(), kChunkSize);
-        if (read == 0) break;
-        if (read < 0) {
-            ::SetLastError(ERROR_INVALID_DATA);
-            ok = false;
-            break;
-        }
-        entryBytes += static_cast<std::uint64_t>(read);
-        if (overCap(entryBytes)) {
-            ok = false;
-            tooLarge = true;
-            break;
-        }
+    size_t done = 0;
+    while (done < entry.bytes.size()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(entry.bytes.size() - done, 1u << 20));
         DWORD written = 0;
-        if (!::WriteFile(file.Get(), buffer.data(), static_cast<DWORD>(read), &written, nullptr) ||
-            written != static_cast<DWORD>(read)) {
-            ok = false;
-            break;
+        if (!::WriteFile(file.Get(), entry.bytes.data() + done, chunk, &written, nullptr) || written != chunk) {
+            return false;
         }
+        done += chunk;
     }
-    // A damaged entry reports its bad checksum only when it is closed.
-    if (unzCloseCurrentFile(zip) != UNZ_OK && ok) {
-        ::SetLastError(ERROR_CRC);
-        ok = false;
-    }
-    if (tooLarge) {
-        // The cut-off part is of no use and could be large.
-        file.Reset();
-        ::DeleteFileW(target.c_str());
-        ::SetLastError(ERROR_FILE_TOO_LARGE);
-    }
-    if (!ok) return false;
-    unpackedBytes_ += entryBytes;
     FILETIME local = {};
     FILETIME utc = {};
-    if (::DosDateTimeToFileTime(HIWORD(info.dosDate), LOWORD(info.dosDate), &local) &&
+    if (::DosDateTimeToFileTime(HIWORD(entry.dosDate), LOWORD(entry.dosDate), &local) &&
         ::LocalFileTimeToFileTime(&local, &utc)) {
         ::SetFileTime(file.Get(), &utc, nullptr, &utc);
     }

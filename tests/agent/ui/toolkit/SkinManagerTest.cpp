@@ -4,9 +4,13 @@
 #include <string>
 
 #include "DirectoryUtils.h"
+#include "GdiHandles.h"
+#include "ImageLoader.h"
+#include "Lumen/FileUtils.h"
 #include "Lumen/PathUtils.h"
 #include "SkinDocuments.h"
 #include "SkinManager.h"
+#include "TestImages.h"
 #include "ZipTestSupport.h"
 
 namespace {
@@ -162,6 +166,51 @@ TEST_F(SkinManagerFolderTest, AMissingArchiveOrTableLeavesTheDefaults)
     EXPECT_EQ(0, skin.IdentifierByName(L"IDD_MAIN"));
     Json::Value list;
     EXPECT_FALSE(skin.LoadSkin(0, list));
+}
+
+TEST_F(SkinManagerFolderTest, PicturesAreReadFromMemoryWhileTheFolderIsWrittenAndTheFolderEndsComplete)
+{
+    // A real picture, packed with the rest.
+    const std::wstring source = JoinPath(program_, L"logo.png");
+    ASSERT_TRUE(ToolkitTest::WriteSolid(source, 6, 4, 0xFF336699u));
+    std::string png;
+    ASSERT_TRUE(Lumen::ReadWholeFile(source, png));
+    ASSERT_TRUE(ToolkitTest::WriteZip(JoinPath(program_, L"skin\\PavoAgent_default.zip"),
+                                      {{"100/resource.json", R"({"resource":[]})"}, {"100/Logo.png", png}}));
+    {
+        auto skin = std::make_shared<SkinManager>(program_);
+        skin->SetUnpackDirectory(unpack_);
+        ASSERT_TRUE(skin->UnpackSkin());
+        // The reader takes the archive's bytes whatever the case of the name.
+        std::string bytes;
+        ASSERT_TRUE(skin->ReadSkinFile(JoinPath(unpack_, L"100\\LOGO.PNG"), &bytes));
+        EXPECT_EQ(png, bytes);
+        Lumen::ImageLoader::SetFileSource(
+            [skin](const std::wstring& path, std::string* read) { return skin->ReadSkinFile(path, read); },
+            [skin] { skin->WaitUnpacked(); });
+        Lumen::ScopedBitmap bitmap(Lumen::ImageLoader::Load(JoinPath(skin->GetImageDirectory(), L"logo.png")));
+        Lumen::ImageLoader::SetFileSource(nullptr, nullptr);
+        BITMAP info = {};
+        ASSERT_TRUE(bitmap && ::GetObjectW(bitmap.Get(), sizeof(info), &info) != 0);
+        EXPECT_EQ(6, info.bmWidth);
+        // A file the archive does not hold is read from the disk, after the writing.
+        EXPECT_FALSE(skin->ReadSkinFile(JoinPath(unpack_, L"100\\missing.png"), &bytes));
+        EXPECT_TRUE(skin->WaitUnpacked());
+    }
+    std::string written;
+    ASSERT_TRUE(Lumen::ReadWholeFile(JoinPath(unpack_, L"100\\Logo.png"), written));
+    EXPECT_EQ(png, written);
+    ASSERT_TRUE(Lumen::FileExists(JoinPath(unpack_, L"100\\resource.json")));
+
+    // An archive that cannot be read whole writes nothing.
+    Lumen::DeleteDirectoryTree(unpack_);
+    ASSERT_TRUE(ToolkitTest::WriteZip(JoinPath(program_, L"skin\\PavoAgent_default.zip"),
+                                      {{"100/resource.json", "{}"}, {"../escape.json", "{}"}}));
+    SkinManager damaged(program_);
+    damaged.SetUnpackDirectory(unpack_);
+    EXPECT_FALSE(damaged.UnpackSkin());
+    EXPECT_TRUE(damaged.WaitUnpacked());
+    EXPECT_FALSE(Lumen::FileExists(JoinPath(unpack_, L"100\\resource.json")));
 }
 
 }  // namespace
