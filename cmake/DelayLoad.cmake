@@ -5,11 +5,14 @@
 # Lumen/DelayLoad.h). The libraries are made at configure time from MinGW's
 # import libraries: every function they export.
 #
-#   pavo_delay_import(NAME)  ->  INTERFACE target pavo_delay_NAME (e.g. NAME = wtsapi32)
+#   pavo_delay_import(NAME [EXCLUDE FUNCTION...])  ->  INTERFACE target pavo_delay_NAME
+#   (e.g. NAME = wtsapi32); EXCLUDE leaves functions out that another DLL's
+#   library defines as well (ole32 and oleaut32 both export the error-info calls).
 find_program(PAVO_DLLTOOL NAMES x86_64-w64-mingw32-dlltool REQUIRED)
 find_program(PAVO_NM NAMES x86_64-w64-mingw32-nm REQUIRED)
 
 function(pavo_delay_import name)
+    cmake_parse_arguments(PARSE_ARGV 1 _arg "" "" "EXCLUDE")
     set(target pavo_delay_${name})
     if(TARGET ${target})
         return()
@@ -27,6 +30,9 @@ function(pavo_delay_import name)
     set(_def "LIBRARY ${name}.dll\nEXPORTS\n")
     foreach(_line IN LISTS _functions)
         string(REGEX REPLACE "^[0-9a-f]+ T " "" _function "${_line}")
+        if(_function IN_LIST _arg_EXCLUDE)
+            continue()
+        endif()
         string(APPEND _def "    ${_function}\n")
     endforeach()
     set(_dir ${CMAKE_BINARY_DIR}/delayload)
