@@ -108,10 +108,13 @@ void BaseDialog::OnPaint()
     PAINTSTRUCT paint = {};
     HDC dc = ::BeginPaint(GetHwnd(), &paint);
     if (dc == nullptr) return;
-    {
-        RECT client = {};
-        ::GetClientRect(GetHwnd(), &client);
-        BufferDC buffer(dc, client);
+    // Only what needs painting: with WS_CLIPCHILDREN, a page that covers
+    // the whole client area leaves nothing of the dialog's own to paint.
+    RECT client = {};
+    ::GetClientRect(GetHwnd(), &client);
+    RECT area = {};
+    if (::IntersectRect(&area, &client, &paint.rcPaint)) {
+        BufferDC buffer(dc, area);
         DrawBackground(buffer.Get());
     }
     ::EndPaint(GetHwnd(), &paint);

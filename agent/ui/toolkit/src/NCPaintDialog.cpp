@@ -97,6 +97,7 @@ void NCPaintDialog::SetSubText(const std::wstring& text)
 
 void NCPaintDialog::EnableUserButton(bool enabled)
 {
+    if (userButtonEnabled_ == enabled) return;  // the frame shows it already
     userButtonEnabled_ = enabled;
     RedrawFrame();
 }
