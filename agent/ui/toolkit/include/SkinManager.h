@@ -32,7 +32,8 @@ public:
     // Deletes the unpack folder, reads skin\<skin name>.zip into memory and
     // starts writing its files into the folder. A missing archive leaves
     // nothing unpacked and is no error; false when the archive is there and
-    // could not be read completely (nothing is written then).
+    // could not be read completely (the entries before the one that failed
+    // are used and written all the same).
     bool UnpackSkin();
     // Waits until the unpacked files are all on disk; false when writing
     // one failed. Readers of the folder that do not use ReadSkinFile call it.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -68,6 +69,11 @@ public:
     bool IsOpen() const { return handle_ != nullptr; }
 
 private:
+    // Runs `each` on every entry from the first; false at the first that
+    // fails (the reason stays in the last error), `what` names the work in
+    // the debug output.
+    bool ForEachEntry(const wchar_t* what, const std::function<bool()>& each);
+
     std::string path_;  // the archive path, narrow (local code page)
     void* handle_ = nullptr;  // minizip's unzFile
     OpenMode mode_ = OpenMode::kRead;

@@ -62,8 +62,10 @@ bool SkinManager::UnpackSkin()
     if (DirectoryExists(unpackDirectory_)) DeleteDirectoryTree(unpackDirectory_);
     ZipFormat zip;
     if (!zip.Open(archive, FormatBase::OpenMode::kRead)) return true;  // no archive: defaults
+    // An entry that fails ends the reading; those read before it are still
+    // used and written, as an extraction would have left them.
     auto entries = std::make_shared<std::vector<ZipFormat::Entry>>();
-    if (!zip.ReadAll(entries.get())) return false;
+    const bool complete = zip.ReadAll(entries.get());
     zip.Close();
     for (const ZipFormat::Entry& entry : *entries) {
         if (!entry.isDirectory) {
@@ -78,7 +80,7 @@ bool SkinManager::UnpackSkin()
     } catch (const std::system_error&) {
         diskCopied_ = WriteEntries(destination, *entries);  // no thread: written here
     }
-    return true;
+    return complete;
 }
 
 bool SkinManager::WaitUnpacked()

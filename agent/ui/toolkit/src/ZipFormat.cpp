@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -96,25 +97,30 @@ bool ZipFormat::GoToNext()
 bool ZipFormat::ExtractAll(const std::wstring& destination)
 {
     if (handle_ == nullptr || !CreateDirectoryTree(destination)) return false;
+    return ForEachEntry(L"Extract", [this, &destination] { return ExtractCurrent(destination); });
+}
+
+bool ZipFormat::ForEachEntry(const wchar_t* what, const std::function<bool()>& each)
+{
     unpackedBytes_ = 0;
     unz_global_info64 global = {};
     if (unzGetGlobalInfo64(static_cast<unzFile>(handle_), &global) != UNZ_OK || global.number_entry == 0 ||
         !GoToFirst()) {
-        OutputDebugMessage(L"fail to Extract zip, error : %d", static_cast<int>(::GetLastError()));
+        OutputDebugMessage(L"fail to %s zip, error : %d", what, static_cast<int>(::GetLastError()));
         return false;
     }
     for (;;) {
-        if (!ExtractCurrent(destination)) {
+        if (!each()) {
             // The caller may ask why (a cap, a refused name, a bad checksum).
             const DWORD error = ::GetLastError();
-            OutputDebugMessage(L"fail to Extract zip, error : %d", static_cast<int>(error));
+            OutputDebugMessage(L"fail to %s zip, error : %d", what, static_cast<int>(error));
             ::SetLastError(error);
             return false;
         }
         const int next = unzGoToNextFile(static_cast<unzFile>(handle_));
         if (next == UNZ_END_OF_LIST_OF_FILE) return true;
         if (next != UNZ_OK) {
-            OutputDebugMessage(L"fail to Extract zip, error : %d", static_cast<int>(::GetLastError()));
+            OutputDebugMessage(L"fail to %s zip, error : %d", what, static_cast<int>(::GetLastError()));
             return false;
         }
     }
@@ -215,29 +221,12 @@ bool ZipFormat::ReadAll(std::vector<Entry>* entries)
 {
     if (handle_ == nullptr || entries == nullptr) return false;
     entries->clear();
-    unpackedBytes_ = 0;
-    unz_global_info64 global = {};
-    if (unzGetGlobalInfo64(static_cast<unzFile>(handle_), &global) != UNZ_OK || global.number_entry == 0 ||
-        !GoToFirst()) {
-        OutputDebugMessage(L"fail to read zip, error : %d", static_cast<int>(::GetLastError()));
-        return false;
-    }
-    for (;;) {
+    return ForEachEntry(L"read", [this, entries] {
         Entry entry;
-        if (!ReadCurrent(&entry)) {
-            const DWORD error = ::GetLastError();
-            OutputDebugMessage(L"fail to read zip, error : %d", static_cast<int>(error));
-            ::SetLastError(error);
-            return false;
-        }
+        if (!ReadCurrent(&entry)) return false;
         entries->push_back(std::move(entry));
-        const int next = unzGoToNextFile(static_cast<unzFile>(handle_));
-        if (next == UNZ_END_OF_LIST_OF_FILE) return true;
-        if (next != UNZ_OK) {
-            OutputDebugMessage(L"fail to read zip, error : %d", static_cast<int>(::GetLastError()));
-            return false;
-        }
-    }
+        return true;
+    });
 }
 
 bool ZipFormat::WriteEntry(const std::wstring& destination, const Entry& entry)

@@ -202,15 +202,18 @@ TEST_F(SkinManagerFolderTest, PicturesAreReadFromMemoryWhileTheFolderIsWrittenAn
     EXPECT_EQ(png, written);
     ASSERT_TRUE(Lumen::FileExists(JoinPath(unpack_, L"100\\resource.json")));
 
-    // An archive that cannot be read whole writes nothing.
+    // An archive that cannot be read whole keeps what came before the bad
+    // entry, and nothing lands outside the folder.
     Lumen::DeleteDirectoryTree(unpack_);
     ASSERT_TRUE(ToolkitTest::WriteZip(JoinPath(program_, L"skin\\PavoAgent_default.zip"),
-                                      {{"100/resource.json", "{}"}, {"../escape.json", "{}"}}));
+                                      {{"100/resource.json", "{}"}, {"../escape.json", "{}"}, {"100/after.json", "{}"}}));
     SkinManager damaged(program_);
     damaged.SetUnpackDirectory(unpack_);
     EXPECT_FALSE(damaged.UnpackSkin());
     EXPECT_TRUE(damaged.WaitUnpacked());
-    EXPECT_FALSE(Lumen::FileExists(JoinPath(unpack_, L"100\\resource.json")));
+    EXPECT_TRUE(Lumen::FileExists(JoinPath(unpack_, L"100\\resource.json")));
+    EXPECT_FALSE(Lumen::FileExists(JoinPath(unpack_, L"100\\after.json")));
+    EXPECT_FALSE(Lumen::FileExists(JoinPath(program_, L"skin\\escape.json")));
 }
 
 }  // namespace
