@@ -75,7 +75,8 @@ bool SkinManager::UnpackSkin()
     const std::wstring destination = unpackDirectory_;
     std::lock_guard<std::mutex> lock(diskCopyLock_);
     try {
-        diskCopy_ = std::async(std::launch::async, [destination, entries] { return WriteEntries(destination, *entries); });
+        diskCopy_ = std::async(std::launch::async,
+                               [destination, entries] { return WriteEntries(destination, *entries); });
         diskCopied_ = false;
     } catch (const std::system_error&) {
         diskCopied_ = WriteEntries(destination, *entries);  // no thread: written here

@@ -206,7 +206,9 @@ TEST_F(SkinManagerFolderTest, PicturesAreReadFromMemoryWhileTheFolderIsWrittenAn
     // entry, and nothing lands outside the folder.
     Lumen::DeleteDirectoryTree(unpack_);
     ASSERT_TRUE(ToolkitTest::WriteZip(JoinPath(program_, L"skin\\PavoAgent_default.zip"),
-                                      {{"100/resource.json", "{}"}, {"../escape.json", "{}"}, {"100/after.json", "{}"}}));
+                                      {{"100/resource.json", "{}"},
+                                       {"../escape.json", "{}"},
+                                       {"100/after.json", "{}"}}));
     SkinManager damaged(program_);
     damaged.SetUnpackDirectory(unpack_);
     EXPECT_FALSE(damaged.UnpackSkin());
