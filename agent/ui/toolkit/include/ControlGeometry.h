@@ -17,6 +17,17 @@ int SelectButtonState(bool disabled, bool pushed, bool checkedAutoRadio, bool ho
 // each frame is the integer quarter of the strip's width.
 RECT StripFrameRect(int stripWidth, int stripHeight, int state);
 
+// Which way a picture can be stretched by copying its pixels with the same
+// result as an averaging stretch: `rows` when every row equals the first
+// (any height), `columns` when every pixel of a row equals the row's first
+// (any width). `bits` is a top-down picture of `bytesPerPixel`-byte pixels,
+// `stride` bytes a row; an empty picture is neither.
+struct PictureUniformity {
+    bool rows = false;
+    bool columns = false;
+};
+PictureUniformity MeasureUniformity(const unsigned char* bits, int width, int height, int stride, int bytesPerPixel);
+
 // DrawText placement (one of DT_LEFT/DT_CENTER/DT_RIGHT with one of
 // DT_TOP/DT_VCENTER/DT_BOTTOM) for a button style's alignment bits.
 UINT ButtonTextAlignment(DWORD buttonStyle);

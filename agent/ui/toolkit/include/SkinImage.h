@@ -2,15 +2,20 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
+#include "BitmapDC.h"
 #include "GdiHandles.h"
 
 namespace Lumen {
 
 // One picture of a skin: the bitmap from ImageLoader with its size and bit
-// depth. 32-bit pictures are drawn alpha-blended (source over, constant
-// alpha 255, per-pixel alpha); others are copied.
+// depth, drawn on one thread at a time. 32-bit pictures are drawn alpha-blended (source over, constant
+// alpha 255, per-pixel alpha); others are copied, stretched with averaging
+// (HALFTONE) unless copying pixels gives the same picture: an edge piece whose
+// rows (or columns) are all alike is stretched along them by plain copying,
+// which is many times cheaper and draws exactly the same.
 class SkinImage {
 public:
     SkinImage() = default;
@@ -39,6 +44,12 @@ private:
     int width_ = 0;
     int height_ = 0;
     int bits_ = 0;
+    bool uniformRows_ = false;
+    bool uniformColumns_ = false;
+    // The picture selected into a memory context of its own from its first
+    // drawing on, so that a drawing neither makes a context nor selects into
+    // one. Declared after the bitmap: it lets go of it first.
+    mutable std::unique_ptr<BitmapDC> source_;
 };
 
 }  // namespace Lumen

@@ -1,6 +1,7 @@
 #include "ControlGeometry.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace Lumen {
 
@@ -17,6 +18,27 @@ RECT StripFrameRect(int stripWidth, int stripHeight, int state)
     const int frame = std::max(stripWidth, 0) / 4;
     const int s = std::clamp(state, 0, 3);
     return RECT{s * frame, 0, (s + 1) * frame, std::max(stripHeight, 0)};
+}
+
+PictureUniformity MeasureUniformity(const unsigned char* bits, int width, int height, int stride, int bytesPerPixel)
+{
+    PictureUniformity result;
+    if (bits == nullptr || width <= 0 || height <= 0 || bytesPerPixel <= 0 || stride < width * bytesPerPixel) {
+        return result;
+    }
+    const size_t rowBytes = static_cast<size_t>(width) * bytesPerPixel;
+    result.rows = true;
+    result.columns = true;
+    for (int y = 0; y < height && (result.rows || result.columns); ++y) {
+        const unsigned char* row = bits + static_cast<size_t>(y) * stride;
+        if (result.rows && y > 0 && std::memcmp(row, bits, rowBytes) != 0) result.rows = false;
+        for (int x = 1; result.columns && x < width; ++x) {
+            if (std::memcmp(row + static_cast<size_t>(x) * bytesPerPixel, row, bytesPerPixel) != 0) {
+                result.columns = false;
+            }
+        }
+    }
+    return result;
 }
 
 UINT ButtonTextAlignment(DWORD buttonStyle)

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <initializer_list>
+#include <vector>
 
 #include "ControlGeometry.h"
 #include "HtmlPageChoice.h"
@@ -24,6 +26,53 @@ TEST(ControlLogic, ButtonStateAndStripFrames)
     EXPECT_EQ(third.right, 400);
     EXPECT_EQ(third.bottom, 30);
     EXPECT_EQ(StripFrameRect(402, 30, kStateHover).left, 100);
+}
+
+TEST(ControlLogic, PictureUniformityAllowsCopyingOnlyAlongRepeatedRowsOrColumns)
+{
+    // 3 x 3 pixels of 3 bytes, rows padded to 12 bytes; the padding never counts.
+    const auto picture = [](std::initializer_list<unsigned> colours) {
+        std::vector<unsigned char> bits(12 * 3, 0xEE);
+        int i = 0;
+        for (unsigned colour : colours) {
+            unsigned char* p = &bits[(i / 3) * 12 + (i % 3) * 3];
+            p[0] = static_cast<unsigned char>(colour);
+            p[1] = static_cast<unsigned char>(colour >> 8);
+            p[2] = static_cast<unsigned char>(colour >> 16);
+            ++i;
+        }
+        for (int row = 0; row < 3; ++row) bits[row * 12 + 9 + row] = static_cast<unsigned char>(row);
+        return bits;
+    };
+    const auto edge = picture({1, 2, 3, 1, 2, 3, 1, 2, 3});
+    PictureUniformity u = MeasureUniformity(edge.data(), 3, 3, 12, 3);
+    EXPECT_TRUE(u.rows);
+    EXPECT_FALSE(u.columns);
+
+    const auto band = picture({5, 5, 5, 6, 6, 6, 7, 7, 7});
+    u = MeasureUniformity(band.data(), 3, 3, 12, 3);
+    EXPECT_FALSE(u.rows);
+    EXPECT_TRUE(u.columns);
+
+    // One pixel off in the last row, or in one byte of a pixel: an averaging stretch it stays.
+    const auto lastRow = picture({1, 2, 3, 1, 2, 3, 1, 2, 4});
+    u = MeasureUniformity(lastRow.data(), 3, 3, 12, 3);
+    EXPECT_FALSE(u.rows);
+    EXPECT_FALSE(u.columns);
+    const auto oneByte = picture({5, 5, 0x10005, 6, 6, 6, 7, 7, 7});
+    EXPECT_FALSE(MeasureUniformity(oneByte.data(), 3, 3, 12, 3).columns);
+
+    const auto flat = picture({9, 9, 9, 9, 9, 9, 9, 9, 9});
+    u = MeasureUniformity(flat.data(), 3, 3, 12, 3);
+    EXPECT_TRUE(u.rows && u.columns);
+
+    // Nothing to measure, or a stride shorter than a row: neither.
+    u = MeasureUniformity(nullptr, 3, 3, 12, 3);
+    EXPECT_FALSE(u.rows || u.columns);
+    u = MeasureUniformity(flat.data(), 0, 3, 12, 3);
+    EXPECT_FALSE(u.rows || u.columns);
+    u = MeasureUniformity(flat.data(), 3, 3, 8, 3);
+    EXPECT_FALSE(u.rows || u.columns);
 }
 
 TEST(ControlLogic, ButtonTextAlignmentTable)

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "AnimatedGif.h"
+#include "BitmapDC.h"
 #include "ControlTestHost.h"
 #include "CustomHtmlCtrl.h"
 #include "CustomWindowList.h"
@@ -18,6 +19,7 @@
 #include "ImageButton.h"
 #include "ImageLoader.h"
 #include "KeyboardNavigation.h"
+#include "SkinImage.h"
 #include "StaticEx.h"
 #include "TestImages.h"
 #include "TestSupport.h"
@@ -120,6 +122,71 @@ TEST_F(ControlPaintTest, ImageLoaderKeepsAlphaOnlyWhereThePictureHasIt)
     EXPECT_EQ(pixels[4], 40);
     EXPECT_EQ(pixels[5], 20);
     EXPECT_EQ(pixels[6], 10);
+}
+
+// Three columns, red, green and blue, in every row: an edge piece.
+unsigned ColumnsPixel(int x, int, void*)
+{
+    return 0xFF000000u | kStrip[std::min(x, 2)];
+}
+
+// Rows that differ: red above, blue below.
+unsigned RowsPixel(int, int y, void*)
+{
+    return 0xFF000000u | (y == 0 ? kRed : kBlue);
+}
+
+TEST_F(ControlPaintTest, SkinImageStretchesAndRedrawsAcrossReloads)
+{
+    ASSERT_TRUE(WritePng(dir_ + L"edge.png", 3, 2, false, ColumnsPixel, nullptr));
+    ASSERT_TRUE(WritePng(dir_ + L"rows.png", 1, 2, false, RowsPixel, nullptr));
+    BITMAPINFO info = {};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), 8, -40, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    ScopedBitmap target(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    ASSERT_TRUE(target);
+    BitmapDC dc(nullptr, target.Get());
+    ASSERT_TRUE(dc);
+    const auto* pixels = static_cast<const unsigned*>(bits);
+    const auto at = [&](int x, int y) {
+        ::GdiFlush();
+        return pixels[y * 8 + x] & 0xFFFFFF;
+    };
+
+    SkinImage image;
+    ASSERT_TRUE(image.Load(dir_ + L"edge.png"));
+    // Stretched down its repeated rows, every row is the picture's row exactly.
+    ASSERT_TRUE(image.Draw(dc.Get(), RECT{0, 0, 3, 40}));
+    for (int y = 0; y < 40; ++y) {
+        EXPECT_EQ(at(0, y), kRed) << y;
+        EXPECT_EQ(at(1, y), kGreen) << y;
+        EXPECT_EQ(at(2, y), kBlue) << y;
+    }
+    // Drawn again, somewhere else, from the same picture.
+    ASSERT_TRUE(image.Draw(dc.Get(), RECT{5, 0, 8, 40}));
+    EXPECT_EQ(at(5, 39), kRed);
+    EXPECT_EQ(at(7, 20), kBlue);
+
+    // Loaded over, the new picture is what is drawn; rows that differ still
+    // come out red at the top and blue at the bottom.
+    ASSERT_TRUE(image.Load(dir_ + L"rows.png"));
+    ASSERT_TRUE(image.Draw(dc.Get(), RECT{0, 0, 1, 40}));
+    EXPECT_TRUE(Near(at(0, 0), kRed, 24));
+    EXPECT_TRUE(Near(at(0, 39), kBlue, 24));
+    // A failed load keeps the picture that was there.
+    EXPECT_FALSE(image.Load(dir_ + L"missing.png"));
+    ASSERT_TRUE(image.Draw(dc.Get(), RECT{1, 0, 2, 40}));
+    EXPECT_TRUE(Near(at(1, 39), kBlue, 24));
+
+    image.Reset();
+    EXPECT_FALSE(image.Draw(dc.Get(), RECT{0, 0, 3, 40}));
+    // The bitmap is free again for any other context once the picture is gone.
+    SkinImage moved;
+    ASSERT_TRUE(moved.Load(dir_ + L"edge.png"));
+    ASSERT_TRUE(moved.DrawAt(dc.Get(), 0, 0));
+    SkinImage owner(std::move(moved));
+    ASSERT_TRUE(owner.Draw(dc.Get(), RECT{0, 0, 3, 40}));
+    EXPECT_EQ(at(2, 30), kBlue);
 }
 
 TEST_F(ControlPaintTest, StaticShowsParentThroughTransparentPixelsOnly)
