@@ -31,6 +31,10 @@ private:
     bool CheckLaunchMode();
     // True when this process is the only agent of its Windows session.
     bool CheckSingleInstance();
+    // Loads the configuration once (the main window asks before its first page).
+    void LoadConfiguration();
+    // GDI+ and the rich edit classes, once the first page is painted.
+    void StartAfterFirstPaint();
     // The accelerators of the main window; true when the message was one.
     bool PreTranslateMessage(MSG& msg);
 

@@ -43,16 +43,13 @@ bool PavoAgentApp::InitInstance()
     const size_t words = commandLine.find(L' ', commandLine[0] == L'"' ? commandLine.find(L'"', 1) : 0);
     const std::wstring arguments = words == std::wstring::npos ? std::wstring() : commandLine.substr(words + 1);
     ::RegisterApplicationRestart(arguments.empty() ? nullptr : arguments.c_str(), 0);
-    // The rich edit classes, as dialogs may name them.
-    ::LoadLibraryExW(L"riched20.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-
     if (!CheckLaunchMode()) {
         LogManager::GetInstance()->Error(L"[%s, %d] 유효성 점검에 실패했습니다.", L"PavoAgentApp::InitInstance",
                                          __LINE__);
         return false;
     }
     // The configuration's key comes from a WMI query: it runs while the skin
-    // and the fonts are unpacked.
+    // and the fonts are unpacked and the main window is made.
     ConfigManager::PrefetchMachinePassphrase();
     if (!ResourceManager::GetInstance()->Load()) {
         LogManager::GetInstance()->Error(L"[%s, %d] 리소스 초기화에 실패했습니다.", L"PavoAgentApp::InitInstance",
@@ -60,24 +57,39 @@ bool PavoAgentApp::InitInstance()
         return false;
     }
 
-    ConfigManager::GetInstance()->LoadConfig();
-    configLoaded_ = true;
-
     accelerators_ = ::LoadAcceleratorsW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_ACCELERATOR));
 
-    Gdiplus::GdiplusStartupInput input;
-    if (Gdiplus::GdiplusStartup(&gdiplusToken_, &input, nullptr) != Gdiplus::Ok) gdiplusToken_ = 0;
-
+    // The window is made while the configuration's key is still being read;
+    // the configuration is loaded before its first page, which shows it. The
+    // steps that nothing on screen needs wait until the page is painted.
     mainDialog_.reset();
     mainDialog_ = std::make_unique<PavoAgentDlg>();
+    mainDialog_->SetStartupSteps([this] { LoadConfiguration(); }, [this] { StartAfterFirstPaint(); });
     if (!mainDialog_->Create(IDD_PAVOAGENT_DIALOG, nullptr)) {
         LogManager::GetInstance()->Error(L"[%s, %d] 메인 창을 만들지 못했습니다. error : %d", L"PavoAgentApp::InitInstance",
                                          __LINE__, static_cast<int>(::GetLastError()));
         mainDialog_.reset();
         return false;
     }
+    LoadConfiguration();  // already done unless the window made no page
     Lumen::MessageLoop::SetApplicationFilter([this](MSG& msg) { return PreTranslateMessage(msg); });
     return true;
+}
+
+void PavoAgentApp::LoadConfiguration()
+{
+    if (configLoaded_) return;
+    ConfigManager::GetInstance()->LoadConfig();
+    configLoaded_ = true;
+}
+
+void PavoAgentApp::StartAfterFirstPaint()
+{
+    // The rich edit classes, for dialogs that name them; none of the first
+    // page's does.
+    ::LoadLibraryExW(L"riched20.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    Gdiplus::GdiplusStartupInput input;
+    if (Gdiplus::GdiplusStartup(&gdiplusToken_, &input, nullptr) != Gdiplus::Ok) gdiplusToken_ = 0;
 }
 
 bool PavoAgentApp::PreTranslateMessage(MSG& msg)

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -56,6 +57,12 @@ public:
     void OnConfigChanged(int kind) override;
     // ISessionChangeHandler
     void OnTokenExpired() override;
+
+    // Start-up steps of the program that the window waits for only where it
+    // must, each run once on the window's thread: `beforePages` in
+    // OnInitDialog before the first page is made (the pages show the
+    // configuration), `afterFirstPaint` once the first page is painted.
+    void SetStartupSteps(std::function<void()> beforePages, std::function<void()> afterFirstPaint);
 
     // Queues a balloon tip; shown one per posted message.
     void PushBalloonTip(const std::wstring& title, const std::wstring& text);
@@ -180,5 +187,7 @@ private:
     bool destroyDeferred_ = false;
     bool laterPagesMade_ = false;
     bool firstPaintDone_ = false;
+    std::function<void()> beforePages_;
+    std::function<void()> afterFirstPaint_;
     std::atomic<int> balloonsPushed_{0};
 };

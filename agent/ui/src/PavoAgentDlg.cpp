@@ -1,5 +1,7 @@
 #include "PavoAgentDlg.h"
 
+#include <utility>
+
 #include "AgentCmdCheckProduct.h"
 #include "AgentCmdLogout.h"
 #include "AgentCmdNotifyConfigChange.h"
@@ -104,8 +106,15 @@ bool PavoAgentDlg::CreateChildPage(Page& page, UINT templateId)
     return true;
 }
 
+void PavoAgentDlg::SetStartupSteps(std::function<void()> beforePages, std::function<void()> afterFirstPaint)
+{
+    beforePages_ = std::move(beforePages);
+    afterFirstPaint_ = std::move(afterFirstPaint);
+}
+
 void PavoAgentDlg::CreatePages()
 {
+    if (beforePages_) std::exchange(beforePages_, nullptr)();
     if (ConfigManager::GetInstance()->IsTestMode()) SetSubText(GetString(kTestModeSuffix));
     loginView_.SetMainWindow(this);
     CreateChildPage(loginView_, IDD_LOGIN_VIEW);
@@ -681,6 +690,7 @@ bool PavoAgentDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
     case kAfterFirstPaint:
         EnsureLaterPages();
         if (!shutDown_ && !trayIconPresent_) AddTrayIcon();
+        if (afterFirstPaint_) std::exchange(afterFirstPaint_, nullptr)();
         result = 0;
         return true;
     case kInstallProgress:
