@@ -76,6 +76,12 @@ private:
 bool RegisterWindowClassOnce(const wchar_t* name, WNDPROC proc = nullptr, UINT style = CS_DBLCLKS,
                              HBRUSH background = nullptr, HCURSOR cursor = nullptr);
 
+// RedrawWindow(hwnd, nullptr, nullptr, flags) while `hwnd` can be seen. A
+// hidden window, or one under a hidden parent, is painted whole when it
+// shows, so marking it for repainting before then is a round trip to the
+// window manager for nothing (skinning a page sets dozens of properties).
+void RedrawIfVisible(HWND hwnd, UINT flags);
+
 // The custom control classes that dialog templates name ("EditWithClear",
 // "CustomWindowList", "CustomHtmlCtrl"), registered once per process. The
 // dialogs call it before they load a template.

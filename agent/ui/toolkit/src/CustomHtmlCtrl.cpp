@@ -79,7 +79,7 @@ void CustomHtmlCtrl::SetBgColorText(const std::wstring& color)
 void CustomHtmlCtrl::SetBorderColor(COLORREF color)
 {
     borderColor_ = color;
-    if (GetHwnd() != nullptr) ::RedrawWindow(GetHwnd(), nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE);
+    RedrawIfVisible(GetHwnd(), RDW_FRAME | RDW_INVALIDATE);
 }
 
 void CustomHtmlCtrl::SetHtml(const std::wstring& html)

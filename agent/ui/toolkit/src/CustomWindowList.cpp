@@ -47,7 +47,7 @@ void CustomWindowList::RemoveAllItems()
     content_ = SIZE{0, 0};
     scroll_ = POINT{0, 0};
     UpdateScrollBars();
-    if (GetHwnd() != nullptr) ::InvalidateRect(GetHwnd(), nullptr, TRUE);
+    RedrawIfVisible(GetHwnd(), RDW_INVALIDATE | RDW_ERASE);
 }
 
 void CustomWindowList::Layout()
@@ -170,7 +170,7 @@ void CustomWindowList::SetBackgroundColor(COLORREF color)
     for (auto& h : headings_) {
         if (h) h->SetBackgroundColor(color);
     }
-    if (GetHwnd() != nullptr) ::InvalidateRect(GetHwnd(), nullptr, TRUE);
+    RedrawIfVisible(GetHwnd(), RDW_INVALIDATE | RDW_ERASE);
 }
 
 void CustomWindowList::EnableList(bool enable)

@@ -15,13 +15,13 @@ bool EditEx::CreateEdit(DWORD style, const RECT& rect, HWND parent, UINT id)
 void EditEx::SetHint(const std::wstring& hint)
 {
     hint_ = hint;
-    if (GetHwnd() != nullptr) ::InvalidateRect(GetHwnd(), nullptr, TRUE);
+    RedrawIfVisible(GetHwnd(), RDW_INVALIDATE | RDW_ERASE);
 }
 
 void EditEx::SetHintColor(COLORREF color)
 {
     hintColor_ = color;
-    if (GetHwnd() != nullptr) ::InvalidateRect(GetHwnd(), nullptr, TRUE);
+    RedrawIfVisible(GetHwnd(), RDW_INVALIDATE | RDW_ERASE);
 }
 
 std::wstring EditEx::GetText() const

@@ -62,7 +62,7 @@ void EditWithClear::SetText(const std::wstring& text)
 void EditWithClear::SetTextColor(COLORREF color)
 {
     textColor_ = color;
-    if (edit_.GetHwnd() != nullptr) ::InvalidateRect(edit_.GetHwnd(), nullptr, TRUE);
+    RedrawIfVisible(edit_.GetHwnd(), RDW_INVALIDATE | RDW_ERASE);
 }
 
 void EditWithClear::SetBackgroundColor(COLORREF color)
@@ -73,13 +73,13 @@ void EditWithClear::SetBackgroundColor(COLORREF color)
     bgBrush_ = std::move(brush);
     edit_.SetBackgroundBrush(bgBrush_.Get());
     if (button_.GetHwnd() != nullptr) button_.SetBackgroundColors(StateColors{color, color, color, color});
-    if (GetHwnd() != nullptr) ::RedrawWindow(GetHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    RedrawIfVisible(GetHwnd(), RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void EditWithClear::SetBorderColor(COLORREF color)
 {
     borderColor_ = color;
-    if (GetHwnd() != nullptr) ::RedrawWindow(GetHwnd(), nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE);
+    RedrawIfVisible(GetHwnd(), RDW_FRAME | RDW_INVALIDATE);
 }
 
 void EditWithClear::SetEditRect(const RECT& rect)

@@ -101,7 +101,7 @@ void FontHelper::Apply(LOGFONTW font)
     if (hwnd != nullptr && ::IsWindow(hwnd)) {
         ::SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), TRUE);
         OnFontChanged();
-        ::RedrawWindow(hwnd, nullptr, nullptr, RDW_UPDATENOW | RDW_ERASE | RDW_INVALIDATE);
+        RedrawIfVisible(hwnd, RDW_UPDATENOW | RDW_ERASE | RDW_INVALIDATE);
     }
 }
 

@@ -61,7 +61,7 @@ void ImageButton::SetDisplayText(const std::wstring& text)
 
 void ImageButton::Redraw()
 {
-    if (GetHwnd() != nullptr) ::RedrawWindow(GetHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    RedrawIfVisible(GetHwnd(), RDW_INVALIDATE | RDW_UPDATENOW);
 }
 
 int ImageButton::GetPaintState() const

@@ -2,6 +2,7 @@
 
 #include "SkinKeys.h"
 #include "SkinManager.h"
+#include "Window.h"
 #include "Lumen/StringUtils.h"
 
 namespace Lumen {
@@ -28,7 +29,7 @@ void SkinButton::ApplyBackground(SkinManager* skin, const Json::Value& entry)
     if (ReadButtonImageNames(entry, &names)) {
         LoadSkinImage(skin, names.strip, &Strip());
         if (!names.checkedStrip.empty()) LoadSkinImage(skin, names.checkedStrip, &CheckedStrip());
-        if (GetHwnd() != nullptr) ::InvalidateRect(GetHwnd(), nullptr, FALSE);
+        RedrawIfVisible(GetHwnd(), RDW_INVALIDATE);
     }
 }
 

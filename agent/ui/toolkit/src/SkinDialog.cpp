@@ -4,6 +4,7 @@
 #include "Lumen/StringResManager.h"
 #include "SkinKeys.h"
 #include "SkinManager.h"
+#include "Window.h"
 
 namespace Lumen {
 
@@ -93,7 +94,7 @@ void SkinDialog::ApplyDialogSkin()
             }
         }
     }
-    ::RedrawWindow(GetHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ERASENOW | RDW_UPDATENOW);
+    RedrawIfVisible(GetHwnd(), RDW_INVALIDATE | RDW_ERASE | RDW_ERASENOW | RDW_UPDATENOW);
 }
 
 void SkinDialog::ApplyNcInfo(SkinManager* skin, const Json::Value& ncInfo)

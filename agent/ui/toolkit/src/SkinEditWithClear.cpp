@@ -2,6 +2,7 @@
 
 #include "SkinKeys.h"
 #include "SkinManager.h"
+#include "Window.h"
 #include <cwctype>
 
 namespace Lumen {
@@ -30,7 +31,7 @@ void SkinEditWithClear::ApplyBackground(SkinManager* skin, const Json::Value& en
     std::wstring name;
     if (ReadSkinText(entry, "button_bg_image", &name) && LoadSkinImage(skin, name, &ClearButton().Strip()) &&
         ClearButton().GetHwnd() != nullptr) {
-        ::InvalidateRect(ClearButton().GetHwnd(), nullptr, FALSE);
+        RedrawIfVisible(ClearButton().GetHwnd(), RDW_INVALIDATE);
     }
     COLORREF color = 0;
     if (ReadSkinColor(entry, "bg_color", &color)) SetBackgroundColor(color);

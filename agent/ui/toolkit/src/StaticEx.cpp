@@ -64,7 +64,7 @@ void StaticEx::DiscardBackgroundSnapshot()
 
 void StaticEx::Redraw()
 {
-    if (GetHwnd() != nullptr) ::RedrawWindow(GetHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    RedrawIfVisible(GetHwnd(), RDW_INVALIDATE | RDW_UPDATENOW);
 }
 
 std::wstring StaticEx::GetText() const

@@ -282,4 +282,9 @@ bool RegisterCustomControlClasses()
     return ok;
 }
 
+void RedrawIfVisible(HWND hwnd, UINT flags)
+{
+    if (hwnd != nullptr && ::IsWindowVisible(hwnd)) ::RedrawWindow(hwnd, nullptr, nullptr, flags);
+}
+
 }  // namespace Lumen

@@ -295,6 +295,47 @@ protected:
 
 }  // namespace
 
+// What the window shows on screen (its surface, not a fresh print), 0xRRGGBB.
+unsigned OnScreen(HWND hwnd, int x, int y)
+{
+    HDC dc = ::GetDC(hwnd);
+    const COLORREF c = ::GetPixel(dc, x, y);
+    ::ReleaseDC(hwnd, dc);
+    return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+}
+
+TEST_F(ControlPaintTest, ControlsChangedWhileHiddenShowTheirNewLookWhenShown)
+{
+    ControlTestHost host;
+    // One button hidden itself, one visible on a hidden page.
+    ImageButton hidden;
+    ASSERT_TRUE(hidden.CreateButton(L"", BS_PUSHBUTTON, RECT{10, 10, 70, 40}, host.Get(), 200));
+    ASSERT_TRUE(hidden.LoadStrip(dir_ + L"strip.png"));
+    const HWND page = ::CreateWindowExW(0, L"Static", L"", WS_CHILD | SS_NOTIFY, 100, 0, 200, 100, host.Get(), nullptr,
+                                        nullptr, nullptr);
+    ASSERT_NE(page, nullptr);
+    ImageButton onPage;
+    ASSERT_TRUE(onPage.CreateButton(L"", WS_VISIBLE | BS_PUSHBUTTON, RECT{10, 10, 70, 40}, page, 201));
+    ASSERT_TRUE(onPage.LoadStrip(dir_ + L"strip.png"));
+    PumpPending();
+
+    ASSERT_TRUE(hidden.LoadStrip(dir_ + L"checked.png"));
+    ASSERT_TRUE(onPage.LoadStrip(dir_ + L"checked.png"));
+    ::ShowWindow(hidden.GetHwnd(), SW_SHOW);
+    ::ShowWindow(page, SW_SHOW);
+    PumpPending();
+    EXPECT_TRUE(Near(OnScreen(hidden.GetHwnd(), 30, 15), kChecked[0]))
+        << std::hex << OnScreen(hidden.GetHwnd(), 30, 15);
+    EXPECT_TRUE(Near(OnScreen(onPage.GetHwnd(), 30, 15), kChecked[0]))
+        << std::hex << OnScreen(onPage.GetHwnd(), 30, 15);
+
+    // Visible, a change shows at once.
+    ASSERT_TRUE(hidden.LoadStrip(dir_ + L"strip.png"));
+    PumpPending();
+    EXPECT_TRUE(Near(OnScreen(hidden.GetHwnd(), 30, 15), kRed)) << std::hex << OnScreen(hidden.GetHwnd(), 30, 15);
+    ::DestroyWindow(page);
+}
+
 TEST_F(ControlPaintTest, ButtonMayEndInsideItsOwnClick)
 {
     ControlTestHost host;
