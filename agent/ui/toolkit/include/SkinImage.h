@@ -11,11 +11,11 @@
 namespace Lumen {
 
 // One picture of a skin: the bitmap from ImageLoader with its size and bit
-// depth, drawn on one thread at a time. 32-bit pictures are drawn alpha-blended (source over, constant
-// alpha 255, per-pixel alpha); others are copied, stretched with averaging
-// (HALFTONE) unless copying pixels gives the same picture: an edge piece whose
-// rows (or columns) are all alike is stretched along them by plain copying,
-// which is many times cheaper and draws exactly the same.
+// depth, drawn on one thread at a time. 32-bit pictures are drawn
+// alpha-blended (source over, constant alpha 255, per-pixel alpha); others
+// are copied, stretched with averaging (HALFTONE) unless copying pixels gives
+// the same picture: an edge piece whose rows (or columns) are all alike is
+// stretched along them by plain copying, many times cheaper and the same.
 class SkinImage {
 public:
     SkinImage() = default;
