@@ -2,12 +2,15 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "FormatBase.h"
 
 namespace Lumen {
+
+struct ZipMemoryStream;  // an archive's bytes and minizip's position in them
 
 // Reads zip archives with minizip and writes their entries below a folder.
 // An entry whose name ZipEntryName refuses (one that would leave that folder,
@@ -17,6 +20,10 @@ namespace Lumen {
 // fill the disk). One thread at a time.
 class ZipFormat : public FormatBase {
 public:
+    // An archive up to this size is read into memory in one go and unpacked
+    // from there: minizip reads headers a byte at a time, and each read of a
+    // file is a system call. A larger one is read from its file.
+    static constexpr std::uint64_t kMaxInMemoryArchiveBytes = 32ull << 20;
     // The caps: far above the skin's few megabytes.
     static constexpr std::uint64_t kDefaultMaxEntryBytes = 64ull << 20;
     static constexpr std::uint64_t kDefaultMaxTotalBytes = 256ull << 20;
@@ -30,7 +37,7 @@ public:
         std::string bytes;
     };
 
-    ZipFormat() = default;
+    ZipFormat();
     ~ZipFormat() override;
 
     ZipFormat(const ZipFormat&) = delete;
@@ -75,6 +82,7 @@ private:
     bool ForEachEntry(const wchar_t* what, const std::function<bool()>& each);
 
     std::string path_;  // the archive path, narrow (local code page)
+    std::unique_ptr<ZipMemoryStream> memory_;  // null when read from the file
     void* handle_ = nullptr;  // minizip's unzFile
     OpenMode mode_ = OpenMode::kRead;
     std::uint64_t maxEntryBytes_ = kDefaultMaxEntryBytes;

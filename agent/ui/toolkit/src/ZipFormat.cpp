@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -22,7 +23,96 @@
 
 namespace Lumen {
 
+struct ZipMemoryStream {
+    std::string bytes;
+    std::uint64_t position = 0;
+};
+
 namespace {
+
+using MemoryStream = ZipMemoryStream;
+
+// minizip's file functions over an archive held in memory; the stream is
+// the MemoryStream itself.
+voidpf ZCALLBACK OpenMemory(voidpf opaque, const void*, int mode)
+{
+    return (mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) == ZLIB_FILEFUNC_MODE_READ ? opaque : nullptr;
+}
+
+uLong ZCALLBACK ReadMemory(voidpf, voidpf stream, void* buffer, uLong size)
+{
+    auto* memory = static_cast<MemoryStream*>(stream);
+    const std::uint64_t left = memory->bytes.size() - std::min<std::uint64_t>(memory->position, memory->bytes.size());
+    const auto count = static_cast<uLong>(std::min<std::uint64_t>(size, left));
+    if (count > 0) std::memcpy(buffer, memory->bytes.data() + memory->position, count);
+    memory->position += count;
+    return count;
+}
+
+uLong ZCALLBACK WriteMemory(voidpf, voidpf, const void*, uLong)
+{
+    return 0;
+}
+
+ZPOS64_T ZCALLBACK TellMemory(voidpf, voidpf stream)
+{
+    return static_cast<MemoryStream*>(stream)->position;
+}
+
+long ZCALLBACK SeekMemory(voidpf, voidpf stream, ZPOS64_T offset, int origin)
+{
+    auto* memory = static_cast<MemoryStream*>(stream);
+    std::uint64_t base = 0;
+    switch (origin) {
+    case ZLIB_FILEFUNC_SEEK_SET:
+        base = 0;
+        break;
+    case ZLIB_FILEFUNC_SEEK_CUR:
+        base = memory->position;
+        break;
+    case ZLIB_FILEFUNC_SEEK_END:
+        base = memory->bytes.size();
+        break;
+    default:
+        return -1;
+    }
+    // Past the end is refused, as minizip never seeks there in a sound archive.
+    if (offset > memory->bytes.size() || base > memory->bytes.size() - offset) return -1;
+    memory->position = base + offset;
+    return 0;
+}
+
+int ZCALLBACK CloseMemory(voidpf, voidpf)
+{
+    return 0;
+}
+
+int ZCALLBACK MemoryError(voidpf, voidpf)
+{
+    return 0;
+}
+
+// The whole archive when it is no larger than `limit`; false (and the file
+// functions are used) otherwise, or when it cannot be read.
+bool ReadArchive(const std::wstring& path, std::uint64_t limit, std::string* bytes)
+{
+    UniqueHandle<KernelHandleTraits> file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size = {};
+    if (!file || !::GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0 ||
+        static_cast<std::uint64_t>(size.QuadPart) > limit) {
+        return false;
+    }
+    bytes->resize(static_cast<size_t>(size.QuadPart));
+    size_t done = 0;
+    while (done < bytes->size()) {
+        DWORD read = 0;
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes->size() - done, 1u << 20));
+        if (!::ReadFile(file.Get(), &(*bytes)[done], chunk, &read, nullptr) || read == 0) return false;
+        done += read;
+    }
+    return true;
+}
 
 constexpr DWORD kChunkSize = 2048;
 
@@ -39,6 +129,8 @@ std::string ToNarrow(const std::wstring& text)
 }
 
 }  // namespace
+
+ZipFormat::ZipFormat() = default;
 
 ZipFormat::~ZipFormat()
 {
@@ -60,8 +152,22 @@ bool ZipFormat::Open(const std::wstring& path, OpenMode mode)
     // The archive is opened through its wide name: a folder name outside the
     // local code page must not hide the skin.
     zlib_filefunc64_def functions = {};
-    fill_win32_filefunc64W(&functions);
+    auto memory = std::make_unique<MemoryStream>();
+    if (ReadArchive(path, kMaxInMemoryArchiveBytes, &memory->bytes)) {
+        functions.zopen64_file = OpenMemory;
+        functions.zread_file = ReadMemory;
+        functions.zwrite_file = WriteMemory;
+        functions.ztell64_file = TellMemory;
+        functions.zseek64_file = SeekMemory;
+        functions.zclose_file = CloseMemory;
+        functions.zerror_file = MemoryError;
+        functions.opaque = memory.get();
+        memory_ = std::move(memory);
+    } else {
+        fill_win32_filefunc64W(&functions);
+    }
     handle_ = unzOpen2_64(path.c_str(), &functions);
+    if (handle_ == nullptr) memory_.reset();
     return handle_ != nullptr;
 }
 
@@ -71,6 +177,7 @@ void ZipFormat::Close()
         unzClose(static_cast<unzFile>(handle_));
         handle_ = nullptr;
     }
+    memory_.reset();
 }
 
 bool ZipFormat::Add(const std::wstring&, const std::wstring&)

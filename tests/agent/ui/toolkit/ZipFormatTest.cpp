@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "DirectoryUtils.h"
 #include "Lumen/PathUtils.h"
@@ -118,6 +120,42 @@ TEST_F(ZipFormatExtractTest, EmptyMissingOrDamagedArchivesFail)
     ASSERT_TRUE(ToolkitTest::WriteTextFile(archive_, "PK\x03\x04 this is no archive"));
     EXPECT_FALSE(zip.Open(archive_, ZipFormat::OpenMode::kRead));
     EXPECT_FALSE(zip.ExtractAll(destination_));
+}
+
+TEST_F(ZipFormatExtractTest, CutOrMisdirectedArchivesFailWithoutReadingPastTheirEnd)
+{
+    // Incompressible bytes, so that the entry's data fills most of the file.
+    std::string noise(6000, '\0');
+    std::uint32_t state = 12345;
+    for (char& byte : noise) {
+        state = state * 1103515245u + 12345u;
+        byte = static_cast<char>(state >> 24);
+    }
+    ASSERT_TRUE(WriteZip(archive_, {{"a.bin", noise}, {"b.txt", "tail"}}));
+    const std::string whole = ReadTextFile(archive_);
+    ASSERT_GT(whole.size(), 6000u);
+    const size_t end = whole.rfind(std::string("PK\x05\x06", 4));
+    ASSERT_NE(end, std::string::npos);
+
+    const auto readsAll = [this](const std::string& bytes) {
+        EXPECT_TRUE(ToolkitTest::WriteTextFile(archive_, bytes));
+        ZipFormat zip;
+        std::vector<ZipFormat::Entry> entries;
+        return zip.Open(archive_, ZipFormat::OpenMode::kRead) && zip.ReadAll(&entries);
+    };
+    ASSERT_TRUE(readsAll(whole));
+    // The middle of the first entry's data is missing.
+    EXPECT_FALSE(readsAll(whole.substr(0, 3000) + whole.substr(5000)));
+    // The end record is cut short.
+    EXPECT_FALSE(readsAll(whole.substr(0, whole.size() - 8)));
+    // The end record sends the reader far past the end of the file.
+    std::string misdirected = whole;
+    misdirected[end + 16] = misdirected[end + 17] = misdirected[end + 18] = '\xf0';
+    EXPECT_FALSE(readsAll(misdirected));
+    // A central directory larger than the file.
+    std::string oversized = whole;
+    oversized[end + 12] = oversized[end + 13] = oversized[end + 14] = '\x7f';
+    EXPECT_FALSE(readsAll(oversized));
 }
 
 TEST_F(ZipFormatExtractTest, EntriesOverTheCapsEndTheExtractionAndLeaveNoPartBehind)
