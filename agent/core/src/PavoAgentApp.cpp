@@ -90,6 +90,7 @@ void PavoAgentApp::StartAfterFirstPaint()
     ::LoadLibraryExW(L"riched20.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     Gdiplus::GdiplusStartupInput input;
     if (Gdiplus::GdiplusStartup(&gdiplusToken_, &input, nullptr) != Gdiplus::Ok) gdiplusToken_ = 0;
+    ResourceManager::GetInstance()->FinishLoad();
 }
 
 bool PavoAgentApp::PreTranslateMessage(MSG& msg)

@@ -38,13 +38,18 @@ public:
 
     // --- Skin and fonts (pavo_agent_ui) ---
 
-    // Start-up: unpacks the skin archive, reads the resource names, registers
-    // the fonts of the "font" folder and loads the language table, all beside
-    // the running program. False when no font could be registered or the
-    // language table cannot be loaded.
+    // Start-up: unpacks the skin archive into memory, reads the resource
+    // names, registers the fonts of the "font" folder and loads the language
+    // table, all beside the running program. False when no font could be
+    // registered or the language table cannot be loaded.
     bool Load();
     // The same for a program `programFileName` in `programDirectory`.
     bool Load(const std::wstring& programDirectory, const std::wstring& programFileName);
+    // The rest of the start-up, which nothing on the first page waits for:
+    // tells the other programs of the new fonts, clears the skin folders of
+    // sessions that have ended and starts writing the skin's files. Once
+    // after Load; Unload works without it.
+    void FinishLoad();
     // Exit: deletes this session's unpacked skin (and the common skin folder
     // when it is then empty) and removes the registered fonts.
     // Returns how many fonts were removed.

@@ -39,15 +39,9 @@ bool ResourceManager::Load(const std::wstring& programDirectory, const std::wstr
 {
     skin_ = std::make_shared<Lumen::SkinManager>(programDirectory);
     // Each logon session unpacks into its own folder: agents of users logged
-    // in at the same time must not delete each other's skin. Folders of
-    // sessions that have ended are cleared here, since their agents could not.
+    // in at the same time must not delete each other's skin.
     skinBase_ = Lumen::JoinPath(Lumen::JoinPath(programDirectory, L"skin"), programFileName);
-    const DWORD session = Lumen::SessionUtils::GetProcessSessionId();
-    std::vector<DWORD> live;
-    const bool enumerated = Lumen::SessionUtils::EnumerateSessionIds(&live);
-    Lumen::SessionFolders::RemoveStale(skinBase_, std::vector<std::uint32_t>(live.begin(), live.end()), enumerated,
-                                       session);
-    skinFolder_ = Lumen::SessionFolders::FolderFor(skinBase_, session);
+    skinFolder_ = Lumen::SessionFolders::FolderFor(skinBase_, Lumen::SessionUtils::GetProcessSessionId());
     skin_->SetUnpackDirectory(skinFolder_);
     const std::wstring fontFolder = Lumen::JoinPath(programDirectory, L"font");
 
@@ -56,7 +50,7 @@ bool ResourceManager::Load(const std::wstring& programDirectory, const std::wstr
         Lumen::LogManager::GetInstance()->Error(L"[%s, %d] 스킨 압축을 풀지 못했습니다. folder : %s",
                                                 L"ResourceManager::Load", __LINE__, skinFolder_.c_str());
     }
-    // Pictures come from the archive in memory while its files are written.
+    // Pictures come from the archive in memory; its files are written later.
     const std::shared_ptr<Lumen::SkinManager> skin = skin_;
     Lumen::ImageLoader::SetFileSource(
         [skin](const std::wstring& path, std::string* bytes) { return skin->ReadSkinFile(path, bytes); },
@@ -70,8 +64,21 @@ bool ResourceManager::Load(const std::wstring& programDirectory, const std::wstr
         if (::AddFontResourceW(file.c_str()) > 0) ++registered;
     }
     if (registered == 0) return false;
-    BroadcastFontChange();
     return strings_.LoadFile(Lumen::StringResManager::LanguageFilePath(programDirectory, strings_.GetLanguageCode()));
+}
+
+void ResourceManager::FinishLoad()
+{
+    if (!fontFiles_.empty()) BroadcastFontChange();
+    // Folders of sessions that have ended are cleared here, since their
+    // agents could not.
+    if (!skinBase_.empty()) {
+        std::vector<DWORD> live;
+        const bool enumerated = Lumen::SessionUtils::EnumerateSessionIds(&live);
+        Lumen::SessionFolders::RemoveStale(skinBase_, std::vector<std::uint32_t>(live.begin(), live.end()), enumerated,
+                                           Lumen::SessionUtils::GetProcessSessionId());
+    }
+    if (skin_) skin_->StartWritingFiles();
 }
 
 int ResourceManager::Unload()
@@ -80,7 +87,7 @@ int ResourceManager::Unload()
     Lumen::SkinDialog::SetDefaultResources(nullptr, nullptr);
     Lumen::ImageLoader::SetFileSource(nullptr, nullptr);
     // The folder goes only once nothing is being written into it.
-    if (skin_) skin_->WaitUnpacked();
+    if (skin_) skin_->CancelWritingFiles();
     if (!skinFolder_.empty()) Lumen::DeleteDirectoryTree(skinFolder_);
     // The common folder goes only once no session's folder is left in it.
     if (!skinBase_.empty()) ::RemoveDirectoryW(skinBase_.c_str());

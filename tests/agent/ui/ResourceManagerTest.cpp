@@ -109,6 +109,11 @@ TEST_F(ResourceManagerTest, RegistersFontsUnpacksTheSkinAndDeletesItAtExit)
     EXPECT_EQ(102, resources->GetSkinManager()->IdentifierByName(L"IDD_MAIN"));
     Json::Value list;
     EXPECT_TRUE(resources->GetSkinManager()->LoadSkin(102, list));
+    // The skin's files reach the disk only after the first page.
+    EXPECT_FALSE(Lumen::DirectoryExists(unpacked));
+    resources->FinishLoad();
+    EXPECT_TRUE(resources->GetSkinManager()->WaitUnpacked());
+    EXPECT_TRUE(Lumen::DirectoryExists(JoinPath(unpacked, L"100")));
 
     resources->Unload();
     EXPECT_FALSE(Lumen::DirectoryExists(unpacked));
@@ -132,6 +137,7 @@ TEST_F(ResourceManagerTest, AnAgentDeletesOnlyItsOwnSessionsSkinAndThoseOfEndedS
 
     // No list (Wine's answer): nothing but the own folder is touched.
     ASSERT_TRUE(resources->Load(program_, L"PavoAgent.exe"));
+    resources->FinishLoad();
     EXPECT_EQ(JoinPath(base, std::to_wstring(own)), resources->GetSkinFolder());
     EXPECT_EQ(102, resources->GetSkinManager()->IdentifierByName(L"IDD_MAIN"));
     EXPECT_TRUE(Lumen::DirectoryExists(other));
@@ -144,10 +150,12 @@ TEST_F(ResourceManagerTest, AnAgentDeletesOnlyItsOwnSessionsSkinAndThoseOfEndedS
     ASSERT_TRUE(PavoTest::WriteFileBytes(SessionListEnvironment::SessionsFile(),
                                          "0 disconnected\n" + std::to_string(own + 1) + " active\n"));
     ASSERT_TRUE(resources->Load(program_, L"PavoAgent.exe"));
+    resources->FinishLoad();
     EXPECT_TRUE(Lumen::DirectoryExists(ended));
     resources->Unload();
 
-    // Two users logged in: the ended session's folder goes at start.
+    // Two users logged in: the ended session's folder goes once the first
+    // page is up.
     ASSERT_TRUE(PavoTest::WriteFileBytes(SessionListEnvironment::SessionsFile(),
                                          "0 disconnected\n" + std::to_string(own) + " active\n" +
                                              std::to_string(own + 1) + " disconnected\n"));
@@ -155,6 +163,8 @@ TEST_F(ResourceManagerTest, AnAgentDeletesOnlyItsOwnSessionsSkinAndThoseOfEndedS
     ASSERT_TRUE(Lumen::SessionUtils::EnumerateSessionIds(&listed));
     ASSERT_EQ((std::vector<DWORD>{0, own, own + 1}), listed) << "the stand-in's list";
     ASSERT_TRUE(resources->Load(program_, L"PavoAgent.exe"));
+    EXPECT_TRUE(Lumen::DirectoryExists(ended));
+    resources->FinishLoad();
     EXPECT_FALSE(Lumen::DirectoryExists(ended));
     EXPECT_TRUE(Lumen::DirectoryExists(other));
     EXPECT_TRUE(Lumen::DirectoryExists(stray)) << "only session folders are cleared";

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <future>
 #include <map>
 #include <mutex>
@@ -29,15 +30,24 @@ public:
     SkinManager(const SkinManager&) = delete;
     SkinManager& operator=(const SkinManager&) = delete;
 
-    // Deletes the unpack folder, reads skin\<skin name>.zip into memory and
-    // starts writing its files into the folder. A missing archive leaves
-    // nothing unpacked and is no error; false when the archive is there and
-    // could not be read completely (the entries before the one that failed
-    // are used and written all the same).
+    // Deletes the unpack folder and reads skin\<skin name>.zip into memory;
+    // its files are written into the folder once StartWritingFiles or
+    // WaitUnpacked asks for them, so that the disk work need not compete with
+    // the first window. A missing archive leaves nothing unpacked and is no
+    // error; false when the archive is there and could not be read
+    // completely (the entries before the one that failed are used and written
+    // all the same).
     bool UnpackSkin();
-    // Waits until the unpacked files are all on disk; false when writing
-    // one failed. Readers of the folder that do not use ReadSkinFile call it.
+    // Starts writing the unpacked files on a thread of their own, unless
+    // that has started already.
+    void StartWritingFiles();
+    // Waits until the unpacked files are all on disk, writing them on this
+    // thread when nothing has started to; false when writing one failed.
+    // Readers of the folder that do not use ReadSkinFile call it.
     bool WaitUnpacked();
+    // Drops the files that nobody has started to write (the folder is about
+    // to go) and waits for a writing that has started.
+    void CancelWritingFiles();
     // The bytes of a file below the unpack folder by its full path: from
     // memory when the archive holds it, otherwise from the disk once the
     // unpacking is done. Any thread once UnpackSkin has returned.
@@ -79,6 +89,7 @@ private:
     // The archive's files by lower-case full path, and the writing of them.
     std::unordered_map<std::wstring, std::string> files_;
     std::mutex diskCopyLock_;
+    std::function<bool()> pendingCopy_;  // the writing, until it is started
     std::future<bool> diskCopy_;
     bool diskCopied_ = true;
 };

@@ -51,12 +51,12 @@ bool WriteEntries(const std::wstring& destination, const std::vector<ZipFormat::
 
 SkinManager::~SkinManager()
 {
-    WaitUnpacked();
+    CancelWritingFiles();
 }
 
 bool SkinManager::UnpackSkin()
 {
-    WaitUnpacked();
+    CancelWritingFiles();
     files_.clear();
     const std::wstring archive = JoinPath(skinDirectory_, skinName_) + L".zip";
     if (DirectoryExists(unpackDirectory_)) DeleteDirectoryTree(unpackDirectory_);
@@ -74,19 +74,39 @@ bool SkinManager::UnpackSkin()
     }
     const std::wstring destination = unpackDirectory_;
     std::lock_guard<std::mutex> lock(diskCopyLock_);
-    try {
-        diskCopy_ = std::async(std::launch::async,
-                               [destination, entries] { return WriteEntries(destination, *entries); });
-        diskCopied_ = false;
-    } catch (const std::system_error&) {
-        diskCopied_ = WriteEntries(destination, *entries);  // no thread: written here
-    }
+    pendingCopy_ = [destination, entries] { return WriteEntries(destination, *entries); };
+    diskCopied_ = false;
     return complete;
+}
+
+void SkinManager::StartWritingFiles()
+{
+    std::lock_guard<std::mutex> lock(diskCopyLock_);
+    if (!pendingCopy_) return;
+    try {
+        diskCopy_ = std::async(std::launch::async, pendingCopy_);
+    } catch (const std::system_error&) {
+        diskCopied_ = pendingCopy_();  // no thread: written here
+    }
+    pendingCopy_ = nullptr;
+}
+
+void SkinManager::CancelWritingFiles()
+{
+    {
+        std::lock_guard<std::mutex> lock(diskCopyLock_);
+        pendingCopy_ = nullptr;
+    }
+    WaitUnpacked();
 }
 
 bool SkinManager::WaitUnpacked()
 {
     std::lock_guard<std::mutex> lock(diskCopyLock_);
+    if (pendingCopy_) {
+        diskCopied_ = pendingCopy_();
+        pendingCopy_ = nullptr;
+    }
     if (diskCopy_.valid()) {
         try {
             diskCopied_ = diskCopy_.get();

@@ -139,7 +139,9 @@ TEST_F(AgentProgramTest, LosingTheServicePipeEndsTheAgentWithItsConfigurationSav
     ASSERT_TRUE(agent);
     ASSERT_EQ(::WaitForSingleObject(connected.Get(), 60000), WAIT_OBJECT_0) << "the agent never connected";
     ASSERT_TRUE(WaitUntil([&] { return VisibleWindowOf(agent.Get()) != nullptr; }, 60000)) << "no window";
-    EXPECT_TRUE(DirectoryExists(directory_ + L"skin\\PavoAgent.exe")) << "the skin is unpacked while it runs";
+    // The skin's files are written once the first page is up.
+    EXPECT_TRUE(WaitUntil([&] { return DirectoryExists(directory_ + L"skin\\PavoAgent.exe"); }, 10000))
+        << "the skin is unpacked while it runs";
     EXPECT_FALSE(::WaitForSingleObject(agent.Get(), 0) == WAIT_OBJECT_0);
 
     ::DisconnectNamedPipe(pipe.Get());

@@ -202,6 +202,29 @@ TEST_F(SkinManagerFolderTest, PicturesAreReadFromMemoryWhileTheFolderIsWrittenAn
     EXPECT_EQ(png, written);
     ASSERT_TRUE(Lumen::FileExists(JoinPath(unpack_, L"100\\resource.json")));
 
+    // The files wait to be asked for: a skin that goes (or is unpacked
+    // again) before that writes nothing, and a started writing is complete
+    // once waited for.
+    Lumen::DeleteDirectoryTree(unpack_);
+    {
+        SkinManager unwritten(program_);
+        unwritten.SetUnpackDirectory(unpack_);
+        ASSERT_TRUE(unwritten.UnpackSkin());
+        ASSERT_TRUE(unwritten.UnpackSkin());
+        EXPECT_FALSE(Lumen::DirectoryExists(unpack_));
+    }
+    EXPECT_FALSE(Lumen::DirectoryExists(unpack_));
+    {
+        SkinManager started(program_);
+        started.SetUnpackDirectory(unpack_);
+        ASSERT_TRUE(started.UnpackSkin());
+        started.StartWritingFiles();
+        started.StartWritingFiles();
+        EXPECT_TRUE(started.WaitUnpacked());
+        ASSERT_TRUE(Lumen::ReadWholeFile(JoinPath(unpack_, L"100\\Logo.png"), written));
+        EXPECT_EQ(png, written);
+    }
+
     // An archive that cannot be read whole keeps what came before the bad
     // entry, and nothing lands outside the folder.
     Lumen::DeleteDirectoryTree(unpack_);
