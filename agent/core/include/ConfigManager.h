@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -15,11 +17,15 @@
 class ConfigManager {
 public:
     // The process's store, created on first use with the file beside the
-    // program and the computer's passphrase. DestroyInstance ends it at exit.
+    // program; the computer's passphrase is taken when the file is first
+    // read or written. DestroyInstance ends it at exit.
     static ConfigManager* GetInstance();
     static void DestroyInstance();
 
     ConfigManager(std::wstring filePath, std::string passphrase);
+    // The passphrase comes from `passphraseSource`, called once, when the
+    // file is first read or written (any thread).
+    ConfigManager(std::wstring filePath, std::function<std::string()> passphraseSource);
     virtual ~ConfigManager() = default;
     ConfigManager(const ConfigManager&) = delete;
     ConfigManager& operator=(const ConfigManager&) = delete;
@@ -60,11 +66,16 @@ public:
     const std::wstring& GetFilePath() const { return filePath_; }
 
     // The baseboard serial number from WMI as UTF-8; "" when it cannot be read.
-    static std::string ReadMachinePassphrase();
-    // Starts reading it on a thread of its own, for the first GetInstance to
-    // take; call it before anything on this thread uses COM (the read sets the
-    // process's COM security).
+    // `beforeQuery`, when given, runs once COM's security is set, before the
+    // query; false from it ends the read with "".
+    static std::string ReadMachinePassphrase(const std::function<bool()>& beforeQuery = nullptr);
+    // Starts reading it on a thread of its own, for the process's store;
+    // call it before anything in the process uses COM (the read sets the
+    // process's COM security at once). When there is a file to read, the
+    // query runs at once; otherwise it waits for ReleaseMachinePassphrase or
+    // for the store's first need.
     static void PrefetchMachinePassphrase();
+    static void ReleaseMachinePassphrase();
     // "<program folder>config\config.cfg"
     static std::wstring DefaultFilePath();
 
@@ -81,12 +92,15 @@ private:
         NOTICE_INFO notice;
     };
 
+    const std::string& Passphrase();
     std::vector<IConfigChangeHandler*> HandlersCopy();
     void Notify(int kind);
 
     Lumen::Criticalsection lock_;
     const std::wstring filePath_;
-    const std::string passphrase_;
+    std::function<std::string()> passphraseSource_;  // null once taken
+    std::once_flag passphraseTaken_;
+    std::string passphrase_;
     std::vector<IConfigChangeHandler*> handlers_;
     Settings settings_;
 };

@@ -7,12 +7,11 @@
 #include <json/json.h>
 
 #include <algorithm>
-#include <future>
 #include <memory>
 #include <sstream>
-#include <system_error>
 
 #include "ConfigDocument.h"
+#include "MachinePassphrase.h"
 #include "Lumen/AES.h"
 #include "Lumen/FileUtils.h"
 #include "Lumen/LogManager.h"
@@ -90,36 +89,25 @@ std::wstring ReplaceFileContents(const std::wstring& path, const unsigned char* 
 
 }  // namespace
 
-// The read that PrefetchMachinePassphrase started, until GetInstance takes it.
-static std::future<std::string> g_passphrase;
+// The read that PrefetchMachinePassphrase starts, for the process's store.
+static MachinePassphrase g_passphrase([](const std::function<bool()>& beforeQuery) {
+    return ConfigManager::ReadMachinePassphrase(beforeQuery);
+});
 
 ConfigManager* ConfigManager::GetInstance()
 {
-    if (g_instance == nullptr) {
-        std::string passphrase;
-        bool read = false;
-        if (g_passphrase.valid()) {
-            try {
-                passphrase = g_passphrase.get();
-                read = true;
-            } catch (const std::exception&) {
-                read = false;  // read again below
-            }
-        }
-        if (!read) passphrase = ReadMachinePassphrase();
-        g_instance = new ConfigManager(DefaultFilePath(), passphrase);
-    }
+    if (g_instance == nullptr) g_instance = new ConfigManager(DefaultFilePath(), [] { return g_passphrase.Get(); });
     return g_instance;
 }
 
 void ConfigManager::PrefetchMachinePassphrase()
 {
-    if (g_instance != nullptr || g_passphrase.valid()) return;
-    try {
-        g_passphrase = std::async(std::launch::async, &ConfigManager::ReadMachinePassphrase);
-    } catch (const std::system_error&) {
-        // No thread: GetInstance reads it itself.
-    }
+    g_passphrase.Start(Lumen::FileExists(DefaultFilePath()));
+}
+
+void ConfigManager::ReleaseMachinePassphrase()
+{
+    g_passphrase.Release();
 }
 
 void ConfigManager::DestroyInstance()
@@ -133,12 +121,26 @@ ConfigManager::ConfigManager(std::wstring filePath, std::string passphrase)
 {
 }
 
+ConfigManager::ConfigManager(std::wstring filePath, std::function<std::string()> passphraseSource)
+    : filePath_(std::move(filePath)), passphraseSource_(std::move(passphraseSource))
+{
+}
+
+const std::string& ConfigManager::Passphrase()
+{
+    std::call_once(passphraseTaken_, [this] {
+        if (passphraseSource_) passphrase_ = passphraseSource_();
+        passphraseSource_ = nullptr;
+    });
+    return passphrase_;
+}
+
 std::wstring ConfigManager::DefaultFilePath()
 {
     return Lumen::JoinPath(Lumen::GetModuleDirectory(), L"config\\config.cfg");
 }
 
-std::string ConfigManager::ReadMachinePassphrase()
+std::string ConfigManager::ReadMachinePassphrase(const std::function<bool()>& beforeQuery)
 {
     if (FAILED(::CoInitializeEx(nullptr, COINIT_MULTITHREADED))) return {};
     std::wstring serial;
@@ -148,6 +150,8 @@ std::string ConfigManager::ReadMachinePassphrase()
         ComPtr<IEnumWbemClassObject> results;
         HRESULT hr = ::CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_DEFAULT,
                                             RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE, nullptr);
+        // The process's security is set from here on; the costly query may wait.
+        if (SUCCEEDED(hr) && beforeQuery && !beforeQuery()) hr = E_ABORT;
         IWbemLocator* rawLocator = nullptr;
         if (SUCCEEDED(hr))
             hr = ::CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator,
@@ -198,7 +202,7 @@ void ConfigManager::LoadConfig()
         return;
     }
     Lumen::AES aes;
-    if (!aes.Init(passphrase_)) {
+    if (!aes.Init(Passphrase())) {
         LogLoadError(__LINE__, L"Crypt 모듈 초기화 오류");
         return;
     }
@@ -255,7 +259,7 @@ void ConfigManager::SaveConfig()
         const std::string text = Json::writeString(Json::StreamWriterBuilder(), root);
 
         Lumen::AES aes;
-        if (!aes.Init(passphrase_)) {
+        if (!aes.Init(Passphrase())) {
             LogSaveError(__LINE__, L"Crypt 모듈 초기화 오류");
             return;
         }

@@ -1,11 +1,19 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <objbase.h>
+
+#include <atomic>
+#include <chrono>
 #include <random>
+#include <thread>
+#include <vector>
 
 #include "ConfigManager.h"
 #include "Lumen/AES.h"
 #include "Lumen/LogManager.h"
 #include "Lumen/StringUtils.h"
+#include "MachinePassphrase.h"
 #include "TestSupport.h"
 
 using namespace PavoTest;
@@ -242,4 +250,157 @@ TEST(ConfigPassphraseTest, ComesFromTheBaseboardSerial)
     const std::string passphrase = ConfigManager::ReadMachinePassphrase();
     EXPECT_EQ(passphrase, "None");
     EXPECT_EQ(ConfigManager::ReadMachinePassphrase(), passphrase) << "the same on every read";
+}
+
+TEST_F(ConfigManagerTest, ThePassphraseIsTakenOnceAndOnlyWhenTheFileIsReadOrWritten)
+{
+    std::atomic<int> taken{0};
+    const auto source = [&taken] {
+        ++taken;
+        return std::string("serial-1");
+    };
+    ConfigManager store(path_, source);
+    store.LoadConfig();  // no file: nothing to decrypt
+    store.SetUserId(L"kept");
+    EXPECT_EQ(taken, 0);
+
+    // Saves from several threads at once (an installation starting while
+    // the program exits) share one read.
+    std::vector<std::thread> savers;
+    for (int i = 0; i < 4; ++i) savers.emplace_back([&store] { store.SaveConfig(); });
+    for (std::thread& saver : savers) saver.join();
+    store.LoadConfig();
+    EXPECT_EQ(taken, 1);
+
+    auto reread = Make("serial-1");
+    reread->LoadConfig();
+    EXPECT_EQ(reread->GetUserId(), L"kept") << "written under the source's passphrase";
+}
+
+namespace {
+
+// A reader that stands in for the WMI read: it notes when COM's security
+// would be set and whether the query ran.
+struct FakeRead {
+    std::atomic<int> reads{0};
+    std::atomic<bool> securitySet{false};
+    std::atomic<int> queries{0};
+    std::atomic<bool> cancelled{false};
+
+    MachinePassphrase::Reader Reader()
+    {
+        return [this](const std::function<bool()>& beforeQuery) {
+            ++reads;
+            securitySet = true;
+            if (beforeQuery && !beforeQuery()) {
+                cancelled = true;
+                return std::string();
+            }
+            ++queries;
+            return std::string("board-7");
+        };
+    }
+    // Until the reader has set COM up (or a bound of a few seconds).
+    void WaitForSecurity() const
+    {
+        for (int i = 0; i < 500 && !securitySet; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+};
+
+}  // namespace
+
+TEST(MachinePassphraseTest, SecurityIsSetAtOnceAndTheQueryWaitsForReleaseOrTheFirstNeed)
+{
+    {
+        FakeRead fake;
+        MachinePassphrase passphrase(fake.Reader());
+        passphrase.Start(false);
+        fake.WaitForSecurity();
+        ASSERT_TRUE(fake.securitySet);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        EXPECT_EQ(fake.queries, 0) << "the query waits";
+        passphrase.Release();
+        EXPECT_EQ(passphrase.Get(), "board-7");
+        EXPECT_EQ(passphrase.Get(), "board-7");
+        passphrase.Start(true);  // a second start reads nothing more
+        EXPECT_EQ(fake.reads, 1);
+        EXPECT_EQ(fake.queries, 1);
+    }
+    {
+        // With a file to decrypt the query runs at once.
+        FakeRead fake;
+        MachinePassphrase passphrase(fake.Reader());
+        passphrase.Start(true);
+        for (int i = 0; i < 500 && fake.queries == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_EQ(fake.queries, 1);
+        EXPECT_EQ(passphrase.Get(), "board-7");
+    }
+    {
+        // The first need releases it: callers on several threads get one value.
+        FakeRead fake;
+        MachinePassphrase passphrase(fake.Reader());
+        passphrase.Start(false);
+        std::vector<std::string> values(4);
+        std::vector<std::thread> callers;
+        for (auto& value : values) callers.emplace_back([&passphrase, &value] { value = passphrase.Get(); });
+        for (std::thread& caller : callers) caller.join();
+        for (const std::string& value : values) EXPECT_EQ(value, "board-7");
+        EXPECT_EQ(fake.reads, 1);
+    }
+    {
+        // Never needed nor released: the read is cancelled when it goes, and
+        // the program's exit does not wait for a query.
+        FakeRead fake;
+        {
+            MachinePassphrase passphrase(fake.Reader());
+            passphrase.Start(false);
+            fake.WaitForSecurity();
+        }
+        EXPECT_TRUE(fake.cancelled);
+        EXPECT_EQ(fake.queries, 0);
+    }
+    {
+        // Never started: read whole on a thread of its own, as the caller's
+        // may have a COM apartment the read cannot use.
+        const std::thread::id caller = std::this_thread::get_id();
+        std::thread::id readOn;
+        MachinePassphrase unstarted([&readOn](const std::function<bool()>& beforeQuery) {
+            readOn = std::this_thread::get_id();
+            return beforeQuery ? std::string("wrong") : std::string("direct");
+        });
+        EXPECT_EQ(unstarted.Get(), "direct");
+        EXPECT_NE(readOn, caller);
+    }
+}
+
+TEST(ConfigPassphraseTest, AWaitingReadGivesTheSerialOnceReleasedAndEndsCleanlyWhenNot)
+{
+    const std::string direct = ConfigManager::ReadMachinePassphrase();
+    const auto reader = [](const std::function<bool()>& beforeQuery) {
+        return ConfigManager::ReadMachinePassphrase(beforeQuery);
+    };
+    {
+        MachinePassphrase passphrase(reader);
+        passphrase.Start(false);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        passphrase.Release();
+        EXPECT_EQ(passphrase.Get(), direct);
+    }
+    {
+        MachinePassphrase passphrase(reader);
+        passphrase.Start(false);
+    }
+    {
+        // Asked first from a thread in a single-threaded apartment (a window's).
+        std::string fromWindowThread;
+        std::thread([&] {
+            ASSERT_TRUE(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+            MachinePassphrase passphrase(reader);
+            fromWindowThread = passphrase.Get();
+            ::CoUninitialize();
+        }).join();
+        EXPECT_EQ(fromWindowThread, direct);
+    }
+    EXPECT_EQ(ConfigManager::ReadMachinePassphrase([] { return false; }), "") << "cancelled before the query";
+    EXPECT_EQ(ConfigManager::ReadMachinePassphrase(), direct) << "COM is left as it was found";
 }
