@@ -173,10 +173,20 @@ void NCPaintDialog::PaintFrame()
     ::OffsetRect(&client, -window.left, -window.top);
     const int saved = ::SaveDC(dc.Get());
     ::ExcludeClipRect(dc.Get(), client.left, client.top, client.right, client.bottom);
-    {
-        BufferDC buffer(dc.Get(), RECT{0, 0, size.cx, size.cy});
+    // One buffer per side of the frame: a buffer of the whole window would be
+    // allocated, first touched and copied mostly for the client area.
+    // A window without a client area (a minimised one) is all frame.
+    const bool noClient = ::IsRectEmpty(&client) != FALSE;
+    const RECT sides[] = {{0, 0, size.cx, noClient ? size.cy : client.top},
+                          {0, client.top, client.left, client.bottom},
+                          {client.right, client.top, size.cx, client.bottom},
+                          {0, client.bottom, size.cx, size.cy}};
+    for (const RECT& side : sides) {
+        if (noClient && side.top != 0) break;
+        if (side.right <= side.left || side.bottom <= side.top) continue;
+        BufferDC buffer(dc.Get(), side);
         DrawFrame(buffer.Get(), size);
-        DrawCaption(buffer.Get(), size);
+        if (side.top == 0) DrawCaption(buffer.Get(), size);
     }
     ::RestoreDC(dc.Get(), saved);
 }

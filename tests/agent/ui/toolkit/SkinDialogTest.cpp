@@ -212,6 +212,24 @@ TEST_F(SkinDialogTest, AppliesItsSkinToItselfAndItsControls)
     // The frame is drawn from the pictures; the caption band is a caption.
     const POINT band{window.left + 120, window.top + 3};
     EXPECT_TRUE(ToolkitTest::Near(kTopColour, FramePixel(dialog, band)));
+    // Every side is painted (each side has a buffer of its own), also once
+    // the window has grown.
+    const auto expectSides = [&dialog, hwnd] {
+        RECT now = {};
+        ::GetWindowRect(hwnd, &now);
+        const int middleY = (now.top + now.bottom) / 2;
+        EXPECT_TRUE(ToolkitTest::Near(0x111111, FramePixel(dialog, POINT{now.left + 1, middleY})));
+        EXPECT_TRUE(ToolkitTest::Near(0x111111, FramePixel(dialog, POINT{now.right - 2, middleY})));
+        EXPECT_TRUE(ToolkitTest::Near(0x111111, FramePixel(dialog, POINT{(now.left + now.right) / 2, now.bottom - 2})));
+        EXPECT_TRUE(ToolkitTest::Near(kTopColour, FramePixel(dialog, POINT{(now.left + now.right) / 2, now.top + 3})));
+    };
+    expectSides();
+    ::SetWindowPos(hwnd, nullptr, 0, 0, window.right - window.left + 40, window.bottom - window.top + 30,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::RedrawWindow(hwnd, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW);
+    expectSides();
+    ::SetWindowPos(hwnd, nullptr, window.left, window.top, window.right - window.left, window.bottom - window.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
     EXPECT_EQ(HTCAPTION, ::SendMessageW(hwnd, WM_NCHITTEST, 0, ScreenParam(POINT{window.left + 120, window.top + 15})));
     EXPECT_EQ(HTCLIENT, ::SendMessageW(hwnd, WM_NCHITTEST, 0, ScreenParam(POINT{window.left + 120, window.top + 60})));
 
