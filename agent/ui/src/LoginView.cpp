@@ -68,10 +68,19 @@ void LoginView::RestoreLayout()
 {
     const auto& layout = GetChildLayout();
     if (layout.empty()) return;
+    // Only what an error message moved goes back, and the page is repainted
+    // only then: on the first show nothing has moved, and repainting every
+    // control's frame and background would come on top of the window's own
+    // first paint.
+    bool moved = false;
     for (const auto& [child, rect] : layout) {
-        if (::IsWindow(child)) MoveTo(child, rect);
+        if (!::IsWindow(child)) continue;
+        const RECT now = ChildRect(GetHwnd(), child);
+        if (::EqualRect(&now, &rect)) continue;
+        MoveTo(child, rect);
+        moved = true;
     }
-    ::RedrawWindow(GetHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+    if (moved) ::RedrawWindow(GetHwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
 }
 
 void LoginView::OnPageShow()

@@ -407,6 +407,15 @@ TEST_F(AgentWindowsTest, LoginErrorsMoveTheControlsAndShowingThePageRestoresThem
     EXPECT_FALSE(::IsWindowVisible(error));
     EXPECT_EQ(ClientRectIn(login_, button).top, buttonBefore.top);
     EXPECT_EQ(ClientRectIn(login_, check).top, checkBefore.top);
+
+    // Shown again with nothing moved (as at the start), the page leaves the
+    // controls it does not change as they are painted.
+    ::RedrawWindow(login_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    dialog_->GetLoginView().OnPageShow();
+    for (const int id : {IDC_STATIC_PHONE_LABEL, IDC_STATIC_PHONE, IDC_LINK_REMOTE_ASSIST}) {
+        RECT pending = {};
+        EXPECT_FALSE(::GetUpdateRect(Item(login_, id), &pending, FALSE)) << id;
+    }
 }
 
 TEST_F(AgentWindowsTest, LoginShowsTheProductsAndLogoutSlidesBack)
