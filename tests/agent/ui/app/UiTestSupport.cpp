@@ -219,6 +219,10 @@ bool SaveScreenshot(HWND window, const std::wstring& name)
     // What the window would show once its pending paints are done.
     ::RedrawWindow(window, nullptr, nullptr,
                    RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_ERASENOW);
+    // The copy below reads the screen; Wine hands a window's new pixels to
+    // the screen when its thread next waits for messages. A wait that
+    // returns at once (nothing is dispatched) does that here.
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 0, QS_ALLINPUT);
     RECT rect = {};
     if (!::GetWindowRect(window, &rect)) return false;
     return SaveRect(rect, name);
