@@ -25,7 +25,7 @@ void MachinePassphrase::Start(bool queryNow)
     try {
         read_ = std::async(std::launch::async, [this] { return reader_([this] { return WaitForRelease(); }); });
     } catch (const std::system_error&) {
-        // No thread: Get reads on its caller's.
+        // No thread: Get reads the whole passphrase itself.
     }
 }
 
