@@ -29,7 +29,10 @@
 #    from the start of `wine PROGRAM` to the first moment its window shows
 #    the picture it settles on (caret blinks included), sampling the X
 #    server's pixels every few milliseconds. A window that is mapped but not
-#    yet painted, or painted without its page, does not count.
+#    yet painted, or painted without its page, does not count. The watcher
+#    reads the pixels through shared memory, so that its own sampling takes
+#    little of the processor from the program it times;
+#    PAINT_WATCH_NO_SHM=1 reads them through the X socket instead.
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${PAVO_BUILD_DIR:-$root/build}
@@ -54,7 +57,7 @@ esac
 for needed in "$build/dist/PavoAgent.exe" "$build/bin/$reference" "$build/bin/PavoMinimalIdle.exe"; do
     [ -f "$needed" ] || { echo "missing $needed (build first)" >&2; exit 1; }
 done
-cc -O2 -std=c11 -o "$work/paint-watch" "$root/tools/bench/paint-watch.c" -lX11 || exit 1
+cc -O2 -std=c11 -o "$work/paint-watch" "$root/tools/bench/paint-watch.c" -lXext -lX11 || exit 1
 
 # A display of our own: the server picks a free number.
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &

@@ -36,7 +36,7 @@ packages=(
     # Native fuzz targets of the parsers: clang with libFuzzer and the sanitizers.
     clang-14 libfuzzer-14-dev zlib1g-dev
     # The start-up benchmark's screen watcher.
-    libx11-dev
+    libx11-dev libxext-dev
 )
 missing=()
 for p in "${packages[@]}"; do
