@@ -11,10 +11,15 @@ namespace Lumen {
 // The taskbar button of one window (ITaskbarList3). The interface exists
 // from the first "TaskbarButtonCreated" until Release; everything here is
 // optional: without it the window works as before.
-// UI thread only (the interface belongs to the thread's apartment).
+// UI thread only: the interface lives in that thread's single-threaded
+// apartment, which the first "TaskbarButtonCreated" enters when the thread
+// is in none (and Release leaves).
 class TaskbarManager {
 public:
     TaskbarManager() = default;
+    ~TaskbarManager() { Release(); }
+    TaskbarManager(const TaskbarManager&) = delete;
+    TaskbarManager& operator=(const TaskbarManager&) = delete;
 
     // The number of the registered message "TaskbarButtonCreated",
     // registered once per process during static initialisation.
@@ -30,7 +35,7 @@ public:
     // Handling of "TaskbarButtonCreated": releases the interface and, when
     // the window accepts the message, creates a new one.
     void OnTaskbarButtonCreated();
-    void Release() { taskbar_.Reset(); }
+    void Release();
     ITaskbarList3* Get() const { return taskbar_.Get(); }
 
     // Progress on the taskbar button; false without the interface. What was
@@ -43,6 +48,7 @@ public:
 
 private:
     ScopedCom<ITaskbarList3> taskbar_;
+    bool enteredApartment_ = false;  // CoInitializeEx to balance in Release
     HWND hwnd_ = nullptr;
     bool acceptsMessage_ = false;
     TBPFLAG state_ = TBPF_NOPROGRESS;

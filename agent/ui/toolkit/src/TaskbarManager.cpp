@@ -18,6 +18,13 @@ void TaskbarManager::OnTaskbarButtonCreated()
 {
     taskbar_.Reset();
     if (!acceptsMessage_) return;
+    // Without an apartment of its own the thread could only borrow the
+    // process's multithreaded one, which exists only while some other thread
+    // holds it: the interface would be missing or die with that thread.
+    if (!enteredApartment_) {
+        const HRESULT entered = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        enteredApartment_ = SUCCEEDED(entered);  // S_FALSE too: counted, to balance
+    }
     ITaskbarList3* taskbar = nullptr;
     if (SUCCEEDED(::CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_ALL, IID_ITaskbarList3,
                                      reinterpret_cast<void**>(&taskbar)))) {
@@ -27,6 +34,15 @@ void TaskbarManager::OnTaskbarButtonCreated()
             taskbar_.Get()->SetProgressState(hwnd_, state_);
             if (total_ != 0) taskbar_.Get()->SetProgressValue(hwnd_, completed_, total_);
         }
+    }
+}
+
+void TaskbarManager::Release()
+{
+    taskbar_.Reset();
+    if (enteredApartment_) {
+        enteredApartment_ = false;
+        ::CoUninitialize();
     }
 }
 
