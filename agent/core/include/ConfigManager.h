@@ -66,14 +66,15 @@ public:
     const std::wstring& GetFilePath() const { return filePath_; }
 
     // The baseboard serial number from WMI as UTF-8; "" when it cannot be read.
-    // `beforeQuery`, when given, runs once COM's security is set, before the
-    // query; false from it ends the read with "".
+    // The read sets the process's COM security when nothing has yet (and
+    // works with the security set before it). `beforeQuery`, when given,
+    // runs once the security is set, before the query; false from it ends
+    // the read with "".
     static std::string ReadMachinePassphrase(const std::function<bool()>& beforeQuery = nullptr);
-    // Starts reading it on a thread of its own, for the process's store;
-    // call it before anything in the process uses COM (the read sets the
-    // process's COM security at once). When there is a file to read, the
-    // query runs at once; otherwise it waits for ReleaseMachinePassphrase or
-    // for the store's first need.
+    // For the process's store, read on a thread of its own. Prefetch starts
+    // the read at once when there is a file to decrypt; with none, nothing
+    // needs the key before the first save, and Release (after the first
+    // paint) starts it, unless the store's first need has read it already.
     static void PrefetchMachinePassphrase();
     static void ReleaseMachinePassphrase();
     // "<program folder>config\config.cfg"

@@ -102,11 +102,12 @@ ConfigManager* ConfigManager::GetInstance()
 
 void ConfigManager::PrefetchMachinePassphrase()
 {
-    g_passphrase.Start(Lumen::FileExists(DefaultFilePath()));
+    if (Lumen::FileExists(DefaultFilePath())) g_passphrase.Start(true);
 }
 
 void ConfigManager::ReleaseMachinePassphrase()
 {
+    g_passphrase.Start(true);  // nothing when started already
     g_passphrase.Release();
 }
 
@@ -150,6 +151,9 @@ std::string ConfigManager::ReadMachinePassphrase(const std::function<bool()>& be
         ComPtr<IEnumWbemClassObject> results;
         HRESULT hr = ::CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_DEFAULT,
                                             RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE, nullptr);
+        // Set already (by COM itself, or by something else in the process):
+        // the levels the query needs are set on its own proxy below.
+        if (hr == RPC_E_TOO_LATE) hr = S_OK;
         // The process's security is set from here on; the costly query may wait.
         if (SUCCEEDED(hr) && beforeQuery && !beforeQuery()) hr = E_ABORT;
         IWbemLocator* rawLocator = nullptr;

@@ -48,11 +48,11 @@ bool PavoAgentApp::InitInstance()
                                          __LINE__);
         return false;
     }
-    // The configuration's key comes from a WMI query on a thread of its own,
-    // which sets the process's COM security first. With a file to decrypt it
-    // runs while the skin and the fonts are unpacked and the main window is
-    // made; with none, nothing needs the key before the first save, and the
-    // query waits until the first page is painted.
+    // The configuration's key comes from a WMI query on a thread of its own.
+    // With a file to decrypt it runs while the skin and the fonts are
+    // unpacked and the main window is made; with none, nothing needs the key
+    // before the first save, and the read (COM with it) starts once the
+    // first page is painted.
     ConfigManager::PrefetchMachinePassphrase();
     if (!ResourceManager::GetInstance()->Load()) {
         LogManager::GetInstance()->Error(L"[%s, %d] 리소스 초기화에 실패했습니다.", L"PavoAgentApp::InitInstance",
