@@ -109,8 +109,12 @@ private:
     static constexpr UINT kDestroySelf = WM_APP + 0x42;
     // Posted by the controller's worker: the installation's progress has moved.
     static constexpr UINT kInstallProgress = WM_APP + 0x43;
-    // Posted once the login page has been painted: the work nobody waits for.
-    static constexpr UINT kAfterFirstPaint = WM_APP + 0x44;
+    // Set once the login page has been painted: the work nobody waits for
+    // (the later pages, the tray icon, the application's own step) starts a
+    // moment later, when the thread has been idle. Until then the processor
+    // is left to whatever puts the first picture on the screen.
+    static constexpr UINT_PTR kAfterFirstPaintTimer = 2003;
+    static constexpr UINT kAfterFirstPaintDelayMs = 100;
 
     // Counts the notifications on the stack; the last one out posts again
     // what had to wait for them.
@@ -144,6 +148,8 @@ private:
     template <class Page>
     bool CreateChildPage(Page& page, UINT templateId);
     void AddTrayIcon();
+    // The work left for after the first paint, once.
+    void RunAfterFirstPaint();
     void OnTrayNotify(LPARAM mouseMessage);
     void ShowTrayMenu();
     void ShowNextBalloon();

@@ -85,7 +85,7 @@ BOOL PavoAgentDlg::OnInitDialog()
     EnableUserButton(false);
     CenterOn(nullptr);
     ::ShowWindow(loginView_.GetHwnd(), SW_SHOW);
-    // The icon is added right after the first paint (kAfterFirstPaint).
+    // The icon is added right after the first paint (RunAfterFirstPaint).
     tray_.Bind(hwnd, WM_AGENT_TRAY_NOTIFY, icon_, GetString(kTrayTip));
     ConfigManager::GetInstance()->RegisterChangeHandler(this);
     controller_.SetProgressTarget(hwnd, kInstallProgress);
@@ -163,7 +163,7 @@ void PavoAgentDlg::OnShowLogin()
         firstPaintDone_ = true;
         // Painted now, so that the work after it waits for no paint message.
         ::UpdateWindow(GetHwnd());
-        ::PostMessageW(GetHwnd(), kAfterFirstPaint, 0, 0);
+        if (::SetTimer(GetHwnd(), kAfterFirstPaintTimer, kAfterFirstPaintDelayMs, nullptr) == 0) RunAfterFirstPaint();
     }
 }
 
@@ -322,7 +322,17 @@ void PavoAgentDlg::OnTimer(UINT_PTR id)
     } else if (id == TIMER_BALLOON_CLEAR) {
         ::KillTimer(GetHwnd(), TIMER_BALLOON_CLEAR);
         tray_.ClearBalloon();
+    } else if (id == kAfterFirstPaintTimer) {
+        ::KillTimer(GetHwnd(), kAfterFirstPaintTimer);
+        RunAfterFirstPaint();
     }
+}
+
+void PavoAgentDlg::RunAfterFirstPaint()
+{
+    EnsureLaterPages();
+    if (!shutDown_ && !trayIconPresent_) AddTrayIcon();
+    if (afterFirstPaint_) std::exchange(afterFirstPaint_, nullptr)();
 }
 
 // --- Commands of the menu and the accelerators ---
@@ -687,12 +697,6 @@ bool PavoAgentDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
         if (!DeferWhileNotifying(restartDeferred_)) RestartAfterLogout();
         result = 0;
         return true;
-    case kAfterFirstPaint:
-        EnsureLaterPages();
-        if (!shutDown_ && !trayIconPresent_) AddTrayIcon();
-        if (afterFirstPaint_) std::exchange(afterFirstPaint_, nullptr)();
-        result = 0;
-        return true;
     case kInstallProgress:
         OnInstallProgress();
         result = 0;
@@ -719,6 +723,7 @@ void PavoAgentDlg::Shutdown()
     GetTaskbarManager().Release();
     ::KillTimer(GetHwnd(), TIMER_TRAY_RETRY);
     ::KillTimer(GetHwnd(), TIMER_BALLOON_CLEAR);
+    ::KillTimer(GetHwnd(), kAfterFirstPaintTimer);
     tray_.Delete();
     trayIconPresent_ = false;
     if (noticeView_ && noticeView_->IsCreated()) noticeView_->DestroyWindow();
