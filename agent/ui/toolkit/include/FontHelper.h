@@ -34,6 +34,8 @@ public:
     // Rebuilds the font at `points` (points at 96 dots per inch) with the
     // current face: the text keeps its pixel size at every screen scaling.
     void SetPointSize(int points);
+    // The height SetPointSize gives `points` on this screen.
+    static LONG HeightForPoints(int points);
     // Rebuilds the font from `font` with the kept weight, underline and
     // height; sends it to the window and repaints it when the window exists.
     void Apply(LOGFONTW font);

@@ -4,6 +4,7 @@
 #include <future>
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
 #include <unordered_map>
 
@@ -77,6 +78,10 @@ public:
     std::wstring GetImageDirectory() const;
     // Face name of the system's DEFAULT_GUI_FONT, read at construction.
     const std::wstring& GetDefaultFaceName() const { return defaultFaceName_; }
+    // Whether a font family named `face` is installed. A face once found is
+    // remembered while this skin lives (the fonts the skin brings stay
+    // registered as long); one not found is looked up again each time.
+    bool IsFaceInstalled(const std::wstring& face);
 
 private:
     std::wstring skinDirectory_;
@@ -86,6 +91,8 @@ private:
     std::map<int, std::wstring> nameById_;
     std::map<std::wstring, int> idByName_;
     std::wstring defaultFaceName_;
+    std::mutex facesLock_;
+    std::set<std::wstring> installedFaces_;
     // The archive's files by lower-case full path, and the writing of them.
     std::unordered_map<std::wstring, std::string> files_;
     std::mutex diskCopyLock_;

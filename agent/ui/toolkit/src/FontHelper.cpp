@@ -79,11 +79,16 @@ LOGFONTW FontHelper::GetLogFont() const
     return font;
 }
 
+LONG FontHelper::HeightForPoints(int points)
+{
+    const SIZE dpi = ScreenDpi();
+    return PointSizeToHeight(points, dpi.cx, dpi.cy);
+}
+
 void FontHelper::SetPointSize(int points)
 {
     LOGFONTW font = GetLogFont();
-    const SIZE dpi = ScreenDpi();
-    font.lfHeight = PointSizeToHeight(points, dpi.cx, dpi.cy);
+    font.lfHeight = HeightForPoints(points);
     font.lfWidth = 0;
     height_ = font.lfHeight;
     Apply(font);

@@ -104,31 +104,29 @@ bool SkinHelper::LoadSkinImage(SkinManager* skin, const std::wstring& name, Skin
 
 std::wstring SkinHelper::ResolveFontFace(SkinManager* skin, const std::wstring& face)
 {
-    if (FontHelper::IsInstalled(face)) return face;
-    return skin != nullptr ? skin->GetDefaultFaceName() : face;
+    if (skin == nullptr) return face;
+    return skin->IsFaceInstalled(face) ? face : skin->GetDefaultFaceName();
 }
 
 void SkinHelper::ApplyFontKeys(SkinManager* skin, const Json::Value& entry, FontHelper* font)
 {
     if (font == nullptr) return;
     const FontKeys keys = ReadFontKeys(entry);
-    if (keys.hasBold) {
-        font->SetBold(keys.bold);
-        font->Apply(font->GetLogFont());
-    }
-    if (keys.hasUnderline) {
-        font->SetUnderline(keys.underline);
-        font->Apply(font->GetLogFont());
-    }
+    if (!keys.hasBold && !keys.hasUnderline && !keys.hasFace && !keys.hasSize) return;
+    // One new font for all the keys: each font sent makes the control lay
+    // itself out and, when shown, repaint.
+    LOGFONTW lf = font->GetLogFont();
+    if (keys.hasBold) font->SetBold(keys.bold);
+    if (keys.hasUnderline) font->SetUnderline(keys.underline);
     if (keys.hasFace) {
-        LOGFONTW lf = font->GetLogFont();
         const std::wstring face = ResolveFontFace(skin, keys.face);
-        if (face.size() < LF_FACESIZE) {
-            wcsncpy_s(lf.lfFaceName, face.c_str(), _TRUNCATE);
-            font->Apply(lf);
-        }
+        if (face.size() < LF_FACESIZE) wcsncpy_s(lf.lfFaceName, face.c_str(), _TRUNCATE);
     }
-    if (keys.hasSize) font->SetPointSize(keys.size);
+    if (keys.hasSize) {
+        lf.lfWidth = 0;
+        font->SetHeight(FontHelper::HeightForPoints(keys.size));
+    }
+    font->Apply(lf);
 }
 
 }  // namespace Lumen

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "DirectoryUtils.h"
+#include "FontHelper.h"
 #include "Lumen/DebugOutput.h"
 #include "Lumen/FileUtils.h"
 #include "Lumen/PathUtils.h"
@@ -182,6 +183,19 @@ bool SkinManager::LoadSkin(int dialogId, Json::Value& skinInfoList)
 std::wstring SkinManager::GetImageDirectory() const
 {
     return JoinPath(unpackDirectory_, scaleFolder_);
+}
+
+bool SkinManager::IsFaceInstalled(const std::wstring& face)
+{
+    {
+        std::lock_guard<std::mutex> lock(facesLock_);
+        if (installedFaces_.count(face) != 0) return true;
+    }
+    // Asking the system enumerates its fonts: once per face is enough.
+    if (!FontHelper::IsInstalled(face)) return false;
+    std::lock_guard<std::mutex> lock(facesLock_);
+    installedFaces_.insert(face);
+    return true;
 }
 
 }  // namespace Lumen
