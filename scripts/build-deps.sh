@@ -159,7 +159,14 @@ ensure() {
     rm -rf "$prefix"
     mkdir -p "$prefix"
     local t0=$SECONDS
-    if ! "$builder" "$prefix" "$src" > "$cache/$key.log" 2>&1; then
+    # Not under `if`: bash ignores errexit in a condition, so a failing step
+    # inside the builder would go unnoticed and the folder be marked complete.
+    local rc=0
+    set +e
+    (set -e; "$builder" "$prefix" "$src") > "$cache/$key.log" 2>&1
+    rc=$?
+    set -e
+    if [ "$rc" -ne 0 ]; then
         tail -n 40 "$cache/$key.log" >&2
         log "building $name $got failed; the whole log is $cache/$key.log"
         return 1
