@@ -86,7 +86,8 @@ void NCPaintDialog::SetFrameSkinned()
     LayoutCaption();
     ::SetWindowPos(GetHwnd(), nullptr, 0, 0, window.right - window.left, window.bottom - window.top,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
-    ::RedrawWindow(GetHwnd(), nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    // A hidden window is painted whole when it shows.
+    RedrawIfVisible(GetHwnd(), RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
 void NCPaintDialog::SetSubText(const std::wstring& text)
@@ -151,6 +152,14 @@ void NCPaintDialog::RedrawFrame()
 
 void NCPaintDialog::ResetRegion(int width, int height)
 {
+    // A resize resets it twice (before and after the move), and setting a
+    // region makes the system recompute and redraw the frame: only a region
+    // that differs is set again.
+    RECT current = {};
+    if (::GetWindowRgnBox(GetHwnd(), &current) == SIMPLEREGION && current.left == 0 && current.top == 0 &&
+        current.right == width && current.bottom == height) {
+        return;
+    }
     ScopedRegion region(::CreateRectRgn(0, 0, width, height));
     // On success the system owns the region.
     if (region && ::SetWindowRgn(GetHwnd(), region.Get(), TRUE) != 0) region.Release();

@@ -223,13 +223,28 @@ TEST_F(SkinDialogTest, AppliesItsSkinToItselfAndItsControls)
         EXPECT_TRUE(ToolkitTest::Near(0x111111, FramePixel(dialog, POINT{(now.left + now.right) / 2, now.bottom - 2})));
         EXPECT_TRUE(ToolkitTest::Near(kTopColour, FramePixel(dialog, POINT{(now.left + now.right) / 2, now.top + 3})));
     };
+    // The window region is the whole window after every size change (a
+    // region that is already right is not set again).
+    const auto expectRegionFits = [hwnd] {
+        RECT now = {};
+        ::GetWindowRect(hwnd, &now);
+        RECT box = {};
+        ASSERT_EQ(SIMPLEREGION, ::GetWindowRgnBox(hwnd, &box));
+        EXPECT_EQ(0, box.left);
+        EXPECT_EQ(0, box.top);
+        EXPECT_EQ(now.right - now.left, box.right);
+        EXPECT_EQ(now.bottom - now.top, box.bottom);
+    };
     expectSides();
+    expectRegionFits();
     ::SetWindowPos(hwnd, nullptr, 0, 0, window.right - window.left + 40, window.bottom - window.top + 30,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     ::RedrawWindow(hwnd, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW);
     expectSides();
+    expectRegionFits();
     ::SetWindowPos(hwnd, nullptr, window.left, window.top, window.right - window.left, window.bottom - window.top,
                    SWP_NOZORDER | SWP_NOACTIVATE);
+    expectRegionFits();
     EXPECT_EQ(HTCAPTION, ::SendMessageW(hwnd, WM_NCHITTEST, 0, ScreenParam(POINT{window.left + 120, window.top + 15})));
     EXPECT_EQ(HTCLIENT, ::SendMessageW(hwnd, WM_NCHITTEST, 0, ScreenParam(POINT{window.left + 120, window.top + 60})));
 
