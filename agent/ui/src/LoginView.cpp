@@ -95,8 +95,10 @@ void LoginView::OnPageShow()
         LoginRules::DecideAutoLogin(config->IsAutoLogin(), id, password, config->IsInstalling(), firstShow_);
     if (decision.clearStoredFlag) config->SetAutoLogin(false);
 
-    id_.SetText(id);
-    password_.SetText(password);
+    // Only a field that differs is set: setting one notifies a change and
+    // repaints the field and the login button, on the first show for nothing.
+    if (id_.GetText() != id) id_.SetText(id);
+    if (password_.GetText() != password) password_.SetText(password);
     ::SendMessageW(autoLogin_.GetHwnd(), BM_SETCHECK, decision.autoLogin ? BST_CHECKED : BST_UNCHECKED, 0);
     UpdateLoginButton();
 
