@@ -9,6 +9,10 @@
 #       times against PavoMinimalDialog.exe (an empty dialog from an in-memory
 #       template) instead of PavoBenchDialog.exe (a dialog of about the
 #       agent's size with two edit boxes and a button)
+#   PAVO_BENCH_REFERENCE=themed scripts/bench-startup.sh
+#       times against PavoBenchThemedDialog.exe: the same dialog with the
+#       agent's common-controls 6 manifest, setting up the common controls
+#       as the agent does (the goal is stated against the plain one)
 #   PAVO_BENCH_MODE=cold scripts/bench-startup.sh
 #       starts each program on a fresh Wine server instead, so that both
 #       times include Wine starting its own services (about 0.4 s here)
@@ -52,6 +56,7 @@ trap cleanup EXIT
 
 case ${PAVO_BENCH_REFERENCE:-bench} in
     minimal) reference=PavoMinimalDialog.exe ;;
+    themed) reference=PavoBenchThemedDialog.exe ;;
     *) reference=PavoBenchDialog.exe ;;
 esac
 for needed in "$build/dist/PavoAgent.exe" "$build/bin/$reference" "$build/bin/PavoMinimalIdle.exe"; do
