@@ -29,10 +29,11 @@ base_overrides="mscoree,mshtml="
 # prefixes whose owning run is gone. Only our own prefixes are touched.
 for stale in "$work"/prefix.*; do
     [ -d "$stale" ] || continue
-    owner=$(cat "$stale/.owner" 2>/dev/null || echo 0)
-    if [ "$owner" != 0 ] && kill -0 "$owner" 2>/dev/null; then continue; fi
-    # A prefix being set up by a live run has its owner file written first.
-    [ -f "$stale/.owner" ] || [ "$(find "$stale" -maxdepth 0 -mmin +5)" ] || continue
+    owner=$(cat "$stale/.owner" 2>/dev/null)
+    if [ -n "$owner" ] && kill -0 "$owner" 2>/dev/null; then continue; fi
+    # A prefix being set up by a live run may have no owner file yet: only
+    # one that old is taken for abandoned.
+    [ -n "$owner" ] || [ "$(find "$stale" -maxdepth 0 -mmin +5)" ] || continue
     WINEPREFIX=$stale wineserver -k >/dev/null 2>&1
     rm -rf "$stale"
 done
@@ -50,7 +51,9 @@ done
 ) 9>"$work/template.lock"
 
 prefix=$(mktemp -d "$work/prefix.XXXXXX")
-echo $$ > "$prefix/.owner"
+# Written whole or not at all (renamed into place): a run that read it half
+# written would take this live prefix for abandoned and delete it.
+echo $$ > "$prefix/.owner.new" && mv "$prefix/.owner.new" "$prefix/.owner"
 cp -a "$template/." "$prefix/"
 rm -f "$prefix/.ready"
 export WINEPREFIX=$prefix
