@@ -76,6 +76,10 @@ private:
 bool RegisterWindowClassOnce(const wchar_t* name, WNDPROC proc = nullptr, UINT style = CS_DBLCLKS,
                              HBRUSH background = nullptr, HCURSOR cursor = nullptr);
 
+// Whether `hwnd` is a child window whose client area covers the whole
+// window: no border, edge or scroll bar, so WM_NCPAINT has nothing to draw.
+bool HasNoNonClientArea(HWND hwnd);
+
 // RedrawWindow(hwnd, nullptr, nullptr, flags) while `hwnd` can be seen. A
 // hidden window, or one under a hidden parent, is painted whole when it
 // shows, so marking it for repainting before then is a round trip to the

@@ -194,8 +194,22 @@ LRESULT Window::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     return DefaultProc(message, wParam, lParam);
 }
 
+bool HasNoNonClientArea(HWND hwnd)
+{
+    if ((::GetWindowLongW(hwnd, GWL_STYLE) & WS_CHILD) == 0) return false;
+    RECT window = {};
+    RECT client = {};
+    if (!::GetWindowRect(hwnd, &window) || !::GetClientRect(hwnd, &client)) return false;
+    return window.right - window.left == client.right && window.bottom - window.top == client.bottom;
+}
+
 LRESULT Window::DefaultProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
+    // A child whose client area is all of it has no frame or scroll bar to
+    // draw: the class's handling would only take a window DC for nothing,
+    // which costs several round trips per control each time it is shown
+    // under Wine.
+    if (message == WM_NCPAINT && hwnd_ != nullptr && HasNoNonClientArea(hwnd_)) return 0;
     if (!subclassed_ || previous_ == nullptr) return ::DefWindowProcW(hwnd_, message, wParam, lParam);
     return ::CallWindowProcW(previous_, hwnd_, message, wParam, lParam);
 }

@@ -336,6 +336,74 @@ TEST_F(ControlPaintTest, ControlsChangedWhileHiddenShowTheirNewLookWhenShown)
     ::DestroyWindow(page);
 }
 
+namespace {
+
+// The class under a bound control: counts the frame paints that reach it.
+int g_framePaints = 0;
+LRESULT CALLBACK CountingFrameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NCPAINT) ++g_framePaints;
+    return ::DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+// What the window's whole rectangle shows at (x, y), frame included, 0xRRGGBB.
+unsigned OnScreenWindow(HWND hwnd, int x, int y)
+{
+    HDC dc = ::GetWindowDC(hwnd);
+    const COLORREF c = ::GetPixel(dc, x, y);
+    ::ReleaseDC(hwnd, dc);
+    return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+}
+
+// Frame paints that reach the class of `control`, bound by a plain Window,
+// when all of it is marked for repainting.
+int FramePaintsReachingTheClass(HWND control)
+{
+    g_framePaints = 0;
+    ::RedrawWindow(control, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    return g_framePaints;
+}
+
+}  // namespace
+
+TEST_F(ControlPaintTest, OnlyControlsWithAFrameOrScrollBarPaintOne)
+{
+    ASSERT_TRUE(RegisterWindowClassOnce(L"PavoFrameProbe", CountingFrameProc));
+    ControlTestHost host;
+    const auto make = [&](DWORD style, DWORD exStyle, int x) {
+        return ::CreateWindowExW(exStyle, L"PavoFrameProbe", L"", WS_CHILD | WS_VISIBLE | style, x, 10, 60, 50,
+                                 host.Get(), nullptr, nullptr, nullptr);
+    };
+    const HWND plain = make(0, 0, 10);
+    const HWND bordered = make(WS_BORDER, 0, 80);
+    const HWND edged = make(0, WS_EX_CLIENTEDGE, 150);
+    const HWND scrolled = make(WS_VSCROLL, 0, 220);
+    ASSERT_TRUE(plain && bordered && edged && scrolled);
+    Window bound[4];
+    const HWND controls[4] = {plain, bordered, edged, scrolled};
+    for (int i = 0; i < 4; ++i) ASSERT_TRUE(bound[i].Subclass(controls[i]));
+    PumpPending();
+
+    EXPECT_TRUE(HasNoNonClientArea(plain));
+    EXPECT_FALSE(HasNoNonClientArea(host.Get()));  // not a child
+    EXPECT_EQ(FramePaintsReachingTheClass(plain), 0);
+    for (HWND framed : {bordered, edged, scrolled}) {
+        EXPECT_FALSE(HasNoNonClientArea(framed));
+        EXPECT_EQ(FramePaintsReachingTheClass(framed), 1);
+    }
+
+    // The frame is drawn again over whatever covered it.
+    HDC dc = ::GetWindowDC(bordered);
+    RECT whole{0, 0, 60, 50};
+    ScopedBrush red(::CreateSolidBrush(RGB(0xE0, 0x20, 0x20)));
+    ::FillRect(dc, &whole, red.Get());
+    ::ReleaseDC(bordered, dc);
+    ASSERT_TRUE(Near(OnScreenWindow(bordered, 0, 25), kRed));
+    FramePaintsReachingTheClass(bordered);
+    EXPECT_FALSE(Near(OnScreenWindow(bordered, 0, 25), kRed, 40)) << std::hex << OnScreenWindow(bordered, 0, 25);
+    for (HWND control : controls) ::DestroyWindow(control);
+}
+
 TEST_F(ControlPaintTest, ButtonMayEndInsideItsOwnClick)
 {
     ControlTestHost host;
