@@ -115,6 +115,12 @@ int MessageView::ShowMessage(const std::wstring& text, int flags)
     const bool firstShow = (::GetWindowLongW(GetHwnd(), GWL_STYLE) & WS_VISIBLE) == 0;
     const HWND focusBefore = ::GetFocus();
     const HWND covered = CoveredWindow();
+    // The focus is about to move to the overlay: the page is pictured as it
+    // looks without it, or its focus cue would show a second focused control
+    // behind the overlay, one that no key can reach.
+    if (covered != nullptr && focusBefore != nullptr && ::IsChild(covered, focusBefore) && OwnsActivation()) {
+        ::SetFocus(nullptr);
+    }
     SnapshotCoveredPage();
     if (covered != nullptr) ::ShowWindow(covered, SW_HIDE);
     flags_ = flags;

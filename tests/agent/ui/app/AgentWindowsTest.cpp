@@ -326,6 +326,24 @@ std::vector<std::string> LayoutProblems(HWND window, const std::string& where)
     return problems;
 }
 
+// Counts the prints of one control, and those while it had the focus.
+struct PrintWatch {
+    HWND control = nullptr;
+    WNDPROC previous = nullptr;
+    int prints = 0;
+    int printsWithFocus = 0;
+};
+PrintWatch g_printWatch;
+
+LRESULT CALLBACK WatchPrints(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (hwnd == g_printWatch.control && (message == WM_PRINT || message == WM_PRINTCLIENT)) {
+        ++g_printWatch.prints;
+        if (::GetFocus() == hwnd) ++g_printWatch.printsWithFocus;
+    }
+    return ::CallWindowProcW(g_printWatch.previous, hwnd, message, wParam, lParam);
+}
+
 }  // namespace
 
 TEST_F(AgentWindowsTest, LoginButtonFollowsTheTwoCharacterRuleAndKeysRoute)
@@ -1108,6 +1126,11 @@ TEST_F(AgentWindowsTest, KeyboardAloneLogsInAndInstallsAll)
     // Install all with Enter: "계속 진행" has the focus and takes Enter;
     // the result's "확인" has it and takes Space.
     while (::GetFocus() != Item(page, IDC_BUTTON_INSTALL_ALL)) SendKey(VK_TAB);
+    // The overlay pictures the page under it: without the focus cue, which
+    // would show a second focused control behind it.
+    const HWND installAll = Item(page, IDC_BUTTON_INSTALL_ALL);
+    g_printWatch = PrintWatch{installAll, reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(
+                                              installAll, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WatchPrints)))};
     MessageView& overlay = dialog_->GetMessageView();
     const HWND view = overlay.GetHwnd();
     HWND focusOnQuestion = nullptr;
@@ -1146,6 +1169,9 @@ TEST_F(AgentWindowsTest, KeyboardAloneLogsInAndInstallsAll)
     EXPECT_EQ(stuck, 0) << "a wait was ended by the watchdog: a key did not arrive";
     ASSERT_TRUE(finished) << resultFlags;
     EXPECT_EQ(focusOnQuestion, Item(view, IDC_BUTTON_MSG_CONTINUE));
+    EXPECT_GT(g_printWatch.prints, 0) << "the page was pictured for the overlay";
+    EXPECT_EQ(g_printWatch.printsWithFocus, 0) << "pictured with its focus cue";
+    ::SetWindowLongPtrW(installAll, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_printWatch.previous));
     EXPECT_TRUE(focusWhileWorking == view || ::IsChild(view, focusWhileWorking))
         << "without buttons the overlay still holds the focus";
     EXPECT_EQ(focusOnResult, Item(view, IDC_BUTTON_MSG_OK));
