@@ -295,10 +295,11 @@ protected:
 
 }  // namespace
 
-// What the window shows on screen (its surface, not a fresh print), 0xRRGGBB.
-unsigned OnScreen(HWND hwnd, int x, int y)
+// What the window shows on screen (its surface, not a fresh print), 0xRRGGBB,
+// at a point of its client area or, `withFrame`, of the whole window.
+unsigned OnScreen(HWND hwnd, int x, int y, bool withFrame = false)
 {
-    HDC dc = ::GetDC(hwnd);
+    HDC dc = withFrame ? ::GetWindowDC(hwnd) : ::GetDC(hwnd);
     const COLORREF c = ::GetPixel(dc, x, y);
     ::ReleaseDC(hwnd, dc);
     return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
@@ -346,15 +347,6 @@ LRESULT CALLBACK CountingFrameProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
     return ::DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
-// What the window's whole rectangle shows at (x, y), frame included, 0xRRGGBB.
-unsigned OnScreenWindow(HWND hwnd, int x, int y)
-{
-    HDC dc = ::GetWindowDC(hwnd);
-    const COLORREF c = ::GetPixel(dc, x, y);
-    ::ReleaseDC(hwnd, dc);
-    return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
-}
-
 // Frame paints that reach the class of `control`, bound by a plain Window,
 // when all of it is marked for repainting.
 int FramePaintsReachingTheClass(HWND control)
@@ -398,9 +390,9 @@ TEST_F(ControlPaintTest, OnlyControlsWithAFrameOrScrollBarPaintOne)
     ScopedBrush red(::CreateSolidBrush(RGB(0xE0, 0x20, 0x20)));
     ::FillRect(dc, &whole, red.Get());
     ::ReleaseDC(bordered, dc);
-    ASSERT_TRUE(Near(OnScreenWindow(bordered, 0, 25), kRed));
+    ASSERT_TRUE(Near(OnScreen(bordered, 0, 25, true), kRed));
     FramePaintsReachingTheClass(bordered);
-    EXPECT_FALSE(Near(OnScreenWindow(bordered, 0, 25), kRed, 40)) << std::hex << OnScreenWindow(bordered, 0, 25);
+    EXPECT_FALSE(Near(OnScreen(bordered, 0, 25, true), kRed, 40)) << std::hex << OnScreen(bordered, 0, 25, true);
     for (HWND control : controls) ::DestroyWindow(control);
 }
 
