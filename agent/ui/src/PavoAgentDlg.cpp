@@ -51,6 +51,7 @@ PavoAgentDlg::PavoAgentDlg() : SkinDialog(IDD_PAVOAGENT_DIALOG)
 {
     icon_ = static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON,
                                             0, 0, LR_DEFAULTSIZE | LR_SHARED));
+    SetCreationIcons(icon_, icon_);
     if (g_taskbarCreated == 0) g_taskbarCreated = ::RegisterWindowMessageW(L"TaskbarCreated");
     messageView_.SetCoveredPage(&currentPage_);
 }
@@ -76,8 +77,13 @@ BOOL PavoAgentDlg::OnInitDialog()
             ::AppendMenuW(system, MF_STRING, IDM_ABOUTBOX, GetString(about).c_str());
         }
     }
-    ::SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
-    ::SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
+    // Given as the window was made (SetCreationIcons); again only where that did not take.
+    if (::SendMessageW(hwnd, WM_GETICON, ICON_BIG, 0) != reinterpret_cast<LRESULT>(icon_)) {
+        ::SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+    }
+    if (::SendMessageW(hwnd, WM_GETICON, ICON_SMALL, 0) != reinterpret_cast<LRESULT>(icon_)) {
+        ::SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
+    }
 
     CreatePages();
     // The window shows once, when this returns, placed and with its first

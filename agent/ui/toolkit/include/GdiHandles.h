@@ -36,6 +36,14 @@ struct WindowHandleTraits {
     }
 };
 
+// A window hook of this thread (SetWindowsHookExW).
+struct HookHandleTraits {
+    using Type = HHOOK;
+    static Type Invalid() noexcept { return nullptr; }
+    static bool IsValid(Type h) noexcept { return h != nullptr; }
+    static void Close(Type h) noexcept { ::UnhookWindowsHookEx(h); }
+};
+
 using ScopedBitmap = UniqueHandle<GdiObjectTraits<HBITMAP>>;
 using ScopedFont = UniqueHandle<GdiObjectTraits<HFONT>>;
 using ScopedBrush = UniqueHandle<GdiObjectTraits<HBRUSH>>;
@@ -43,6 +51,7 @@ using ScopedPen = UniqueHandle<GdiObjectTraits<HPEN>>;
 using ScopedRegion = UniqueHandle<GdiObjectTraits<HRGN>>;
 using ScopedCreatedDC = UniqueHandle<CreatedDCTraits>;
 using ScopedWindow = UniqueHandle<WindowHandleTraits>;
+using ScopedHook = UniqueHandle<HookHandleTraits>;
 
 // A device context from GetDC, released to its window.
 class ScopedGetDC {

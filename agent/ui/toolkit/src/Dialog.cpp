@@ -1,8 +1,10 @@
 #include "Dialog.h"
 
 #include <exception>
+#include <utility>
 
 #include "ControlGeometry.h"
+#include "GdiHandles.h"
 #include "Lumen/DebugOutput.h"
 #include "MessageLoop.h"
 
@@ -11,6 +13,15 @@ namespace Lumen {
 namespace {
 
 HINSTANCE g_resourceModule = nullptr;
+
+// The dialog whose window is being made on this thread with creation icons,
+// and the hook that waits for that window (removed once it has it, so that
+// the dialog's controls are made without a hook to call).
+struct IconCreation {
+    const Dialog* dialog = nullptr;
+    ScopedHook* hook = nullptr;
+};
+thread_local IconCreation t_iconCreation;
 
 HINSTANCE ResourceModule()
 {
@@ -68,8 +79,16 @@ bool Dialog::Create(UINT templateId, HWND parent)
     RegisterCustomControlClasses();
     templateId_ = templateId;
     const HWND focus = ::GetFocus();
+    // The dialog's own window is the first one made: its controls come after.
+    ScopedHook hook;
+    if (creationBigIcon_ != nullptr || creationSmallIcon_ != nullptr) {
+        hook.Reset(::SetWindowsHookExW(WH_CBT, CreationHook, nullptr, ::GetCurrentThreadId()));
+        if (hook) t_iconCreation = IconCreation{this, &hook};
+    }
     HWND hwnd = ::CreateDialogParamW(ResourceModule(), MAKEINTRESOURCEW(templateId), parent, DialogProc,
                                      reinterpret_cast<LPARAM>(this));
+    t_iconCreation = IconCreation{};
+    hook.Reset();
     if (hwnd == nullptr) {
         OutputDebugMessage(L"fail to create dialog %d, error : %d", static_cast<int>(templateId),
                            static_cast<int>(::GetLastError()));
@@ -82,6 +101,30 @@ bool Dialog::Create(UINT templateId, HWND parent)
         ::SetFocus(focus != nullptr && ::IsWindow(focus) ? focus : nullptr);
     }
     return true;
+}
+
+void Dialog::SetCreationIcons(HICON big, HICON small)
+{
+    creationBigIcon_ = big;
+    creationSmallIcon_ = small;
+}
+
+LRESULT CALLBACK Dialog::CreationHook(int code, WPARAM wParam, LPARAM lParam) noexcept
+{
+    if (code != HCBT_CREATEWND || t_iconCreation.dialog == nullptr) {
+        return ::CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+    const IconCreation creation = std::exchange(t_iconCreation, IconCreation{});
+    const HWND hwnd = reinterpret_cast<HWND>(wParam);
+    if (creation.dialog->creationBigIcon_ != nullptr) {
+        ::SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(creation.dialog->creationBigIcon_));
+    }
+    if (creation.dialog->creationSmallIcon_ != nullptr) {
+        ::SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(creation.dialog->creationSmallIcon_));
+    }
+    const LRESULT next = ::CallNextHookEx(nullptr, code, wParam, lParam);
+    creation.hook->Reset();
+    return next;
 }
 
 INT_PTR Dialog::DoModal(UINT templateId, HWND parent)

@@ -8,8 +8,8 @@
 #include <string>
 #include <utility>
 
+#include "GdiHandles.h"
 #include "Lumen/DebugOutput.h"
-#include "Lumen/UniqueHandle.h"
 
 namespace Lumen {
 
@@ -19,13 +19,6 @@ namespace {
 // creation hook for the first window created: CreateWindowExW sends messages
 // (WM_NCCREATE, WM_CREATE) before it returns.
 thread_local Window* t_creating = nullptr;
-
-struct HookHandleTraits {
-    using Type = HHOOK;
-    static Type Invalid() noexcept { return nullptr; }
-    static bool IsValid(Type h) noexcept { return h != nullptr; }
-    static void Close(Type h) noexcept { ::UnhookWindowsHookEx(h); }
-};
 
 std::mutex g_classLock;
 std::set<std::wstring>& RegisteredClasses()
@@ -167,8 +160,7 @@ bool Window::Create(const wchar_t* className, const wchar_t* text, DWORD style, 
                     const RECT& rect, HWND parent, UINT_PTR menuOrId)
 {
     if (hwnd_ != nullptr) return false;
-    UniqueHandle<HookHandleTraits> hook(
-        ::SetWindowsHookExW(WH_CBT, CreationHook, nullptr, ::GetCurrentThreadId()));
+    ScopedHook hook(::SetWindowsHookExW(WH_CBT, CreationHook, nullptr, ::GetCurrentThreadId()));
     if (!hook) return false;
     Window* const previous = t_creating;
     t_creating = this;

@@ -146,6 +146,34 @@ TEST(DialogTest, AHiddenNewDialogLeavesTheFocusWhereItWas)
     EXPECT_EQ(::GetFocus(), edit);
 }
 
+TEST(DialogTest, CreationIconsAreInPlaceBeforeInitialisationOnTheDialogAlone)
+{
+    const HICON big = ::LoadIconW(nullptr, IDI_APPLICATION);
+    const HICON small = ::LoadIconW(nullptr, IDI_INFORMATION);
+    PlainDialog dialog(IDD_PLAIN_TEST);
+    dialog.SetCreationIcons(big, small);
+    LRESULT atInitBig = 0;
+    LRESULT atInitSmall = 0;
+    LRESULT controlIcon = -1;
+    dialog.onInit = [&](PlainDialog& self) {
+        atInitBig = ::SendMessageW(self.GetHwnd(), WM_GETICON, ICON_BIG, 0);
+        atInitSmall = ::SendMessageW(self.GetHwnd(), WM_GETICON, ICON_SMALL, 0);
+        controlIcon = ::SendMessageW(self.GetDlgItem(IDC_FRAME_EDIT), WM_GETICON, ICON_BIG, 0);
+    };
+    ASSERT_TRUE(dialog.Create(nullptr));
+    EXPECT_EQ(reinterpret_cast<LRESULT>(big), atInitBig);
+    EXPECT_EQ(reinterpret_cast<LRESULT>(small), atInitSmall);
+    EXPECT_EQ(0, controlIcon);  // its controls are made after it, without icons
+
+    // A window made later on the thread is not given them: the hook is gone.
+    PlainDialog later(IDD_PLAIN_TEST);
+    ASSERT_TRUE(later.Create(nullptr));
+    EXPECT_EQ(0, ::SendMessageW(later.GetHwnd(), WM_GETICON, ICON_BIG, 0));
+    EXPECT_EQ(0, ::SendMessageW(later.GetHwnd(), WM_GETICON, ICON_SMALL, 0));
+    ::DestroyWindow(later.GetHwnd());
+    ::DestroyWindow(dialog.GetHwnd());
+}
+
 TEST(DialogTest, TheApplicationFilterTranslatesAcceleratorsFirst)
 {
     SkinnedBase dialog(IDD_PLAIN_TEST);
