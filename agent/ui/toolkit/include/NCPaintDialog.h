@@ -41,8 +41,12 @@ public:
 
     // Whether the skinned frame is in effect (skinned and bordered).
     bool IsFrameSkinned() const;
-    // Marks the frame skinned and lets the new frame sizes take effect.
-    void SetFrameSkinned();
+    // Marks the frame skinned and lets the new frame sizes take effect. With
+    // `deferWhileHidden`, a hidden window's frame change waits for its next
+    // move (TakeFrameChange) or FinishFrameChange: a resize that follows
+    // then recomputes the frame as well, instead of being a second move
+    // (under Wine each move of a top-level window costs about 2 ms).
+    void SetFrameSkinned(bool deferWhileHidden = false);
 
     // The caption's second text, drawn right-aligned at the caption's end.
     void SetSubText(const std::wstring& text);
@@ -70,6 +74,12 @@ protected:
     // The help and custom caption buttons' actions.
     virtual void OnHelpButton() {}
     virtual void OnCustomButton() {}
+
+    // SWP_FRAMECHANGED when a deferred frame change is waiting (it is then
+    // the caller's move that makes it), else 0.
+    UINT TakeFrameChange();
+    // Makes a deferred frame change that no move has taken.
+    void FinishFrameChange();
 
     // Rebuilds the caption font (the system caption font, 12 pixels high).
     void SetCaptionBold(bool bold);
@@ -105,6 +115,8 @@ private:
     void OnCaptureChanged();
 
     bool frameSkinned_ = false;
+    bool frameChangeWaiting_ = false;
+    bool settingRegion_ = false;
     CaptionLayout layout_;
     int hovered_ = kCaptionNone;
     int pressed_ = kCaptionNone;

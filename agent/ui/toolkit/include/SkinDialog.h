@@ -47,6 +47,10 @@ public:
     bool IsSkinnedDialog() const override { return true; }
     bool GetSkinnedFrameInsets(SIZE* insets) const override;
     void ApplyNcInfo(SkinManager* skin, const Json::Value& ncInfo) override;
+    // The skin's size of a hidden window carries its new frame (one move for
+    // both); without a size the frame change is made on its own.
+    void ApplyPositionAndState(SkinManager* skin, const Json::Value& entry) override;
+    UINT MainWindowMoveFlags() override { return TakeFrameChange(); }
     void ApplyTextAndFont(SkinManager* skin, const Json::Value& entry) override;
     void ApplyBackground(SkinManager* skin, const Json::Value& entry) override;
     void ApplyAdditionalBgImages(SkinManager* skin, const Json::Value& images) override;

@@ -44,6 +44,9 @@ public:
     // "main_window" are relative to the main window's outer corner.
     virtual bool IsSkinnedDialog() const { return false; }
     virtual bool GetSkinnedFrameInsets(SIZE* /*insets*/) const { return false; }
+    // Flags added to the main window's resize by its skin (a waiting frame
+    // change, made by the same move).
+    virtual UINT MainWindowMoveFlags() { return 0; }
 
     // The skinned helper bound to `hwnd` (a toolkit control or dialog), or null.
     static SkinHelper* FromHwnd(HWND hwnd);

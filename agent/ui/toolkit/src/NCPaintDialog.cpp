@@ -1,5 +1,7 @@
 #include "NCPaintDialog.h"
 
+#include <utility>
+
 #include <windowsx.h>
 
 #include "BufferDC.h"
@@ -77,17 +79,33 @@ RECT NCPaintDialog::GetFrameInsets() const
                 parts_[kPartBottom].IsValid() ? parts_[kPartBottom].Height() : 0};
 }
 
-void NCPaintDialog::SetFrameSkinned()
+void NCPaintDialog::SetFrameSkinned(bool deferWhileHidden)
 {
     if (GetHwnd() == nullptr) return;
     frameSkinned_ = true;
-    RECT window = {};
-    ::GetWindowRect(GetHwnd(), &window);
     LayoutCaption();
-    ::SetWindowPos(GetHwnd(), nullptr, 0, 0, window.right - window.left, window.bottom - window.top,
-                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    if (deferWhileHidden && !::IsWindowVisible(GetHwnd())) {
+        frameChangeWaiting_ = true;
+        return;
+    }
+    frameChangeWaiting_ = true;
+    FinishFrameChange();
     // A hidden window is painted whole when it shows.
     RedrawIfVisible(GetHwnd(), RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+}
+
+UINT NCPaintDialog::TakeFrameChange()
+{
+    return std::exchange(frameChangeWaiting_, false) ? SWP_FRAMECHANGED : 0;
+}
+
+void NCPaintDialog::FinishFrameChange()
+{
+    if (!std::exchange(frameChangeWaiting_, false) || GetHwnd() == nullptr) return;
+    RECT window = {};
+    ::GetWindowRect(GetHwnd(), &window);
+    ::SetWindowPos(GetHwnd(), nullptr, 0, 0, window.right - window.left, window.bottom - window.top,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
 }
 
 void NCPaintDialog::SetSubText(const std::wstring& text)
@@ -152,6 +170,10 @@ void NCPaintDialog::RedrawFrame()
 
 void NCPaintDialog::ResetRegion(int width, int height)
 {
+    // Setting the region moves the window itself: the WM_SIZE of that move,
+    // which comes before the resize that asked for the region is done, must
+    // not put back a region of the old size.
+    if (settingRegion_) return;
     // A resize resets it twice (before and after the move), and setting a
     // region makes the system recompute and redraw the frame: only a region
     // that differs is set again.
@@ -161,8 +183,12 @@ void NCPaintDialog::ResetRegion(int width, int height)
         return;
     }
     ScopedRegion region(::CreateRectRgn(0, 0, width, height));
+    if (!region) return;
+    settingRegion_ = true;
+    const bool set = ::SetWindowRgn(GetHwnd(), region.Get(), TRUE) != 0;
+    settingRegion_ = false;
     // On success the system owns the region.
-    if (region && ::SetWindowRgn(GetHwnd(), region.Get(), TRUE) != 0) region.Release();
+    if (set) region.Release();
 }
 
 void NCPaintDialog::PaintFrame()

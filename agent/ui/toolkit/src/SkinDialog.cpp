@@ -119,7 +119,13 @@ void SkinDialog::ApplyNcInfo(SkinManager* skin, const Json::Value& ncInfo)
     ReadSkinInt(ncInfo, "nc_txt_align", &captionAlign_);
     ReadSkinInt(ncInfo, "nc_btn_gap", &buttonGap_);
     ReadSkinInt(ncInfo, "sys_menu_type", &sysMenuType_);
-    if (GetHwnd() != nullptr) SetFrameSkinned();
+    if (GetHwnd() != nullptr) SetFrameSkinned(true);
+}
+
+void SkinDialog::ApplyPositionAndState(SkinManager* skin, const Json::Value& entry)
+{
+    SkinHelper::ApplyPositionAndState(skin, entry);
+    FinishFrameChange();
 }
 
 void SkinDialog::ApplyTextAndFont(SkinManager* skin, const Json::Value& entry)

@@ -67,7 +67,8 @@ void SkinHelper::ApplyPositionAndState(SkinManager*, const Json::Value& entry)
         ReadSkinText(entry, "coordinate_base", &base);
         POINT point{pos.left, pos.top};
         if (selfIsMainWindow) {
-            ::SetWindowPos(hwnd, nullptr, 0, 0, pos.width, pos.height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+            ::SetWindowPos(hwnd, nullptr, 0, 0, pos.width, pos.height,
+                           SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | MainWindowMoveFlags());
         } else {
             SkinHelper* main = IsMainWindowBase(base) ? FindMainWindow(hwnd) : nullptr;
             if (main != nullptr) {

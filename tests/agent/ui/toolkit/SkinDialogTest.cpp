@@ -51,6 +51,7 @@ public:
     int customs = 0;
     int helps = 0;
     int markers = 0;
+    int frameCalcs = 0;  // WM_NCCALCSIZE with wParam TRUE: the frame laid out again
 
 protected:
     BOOL OnInitDialog() override
@@ -73,6 +74,7 @@ protected:
             ++markers;
             return true;
         }
+        if (message == WM_NCCALCSIZE && wParam != FALSE) ++frameCalcs;
         return SkinDialog::OnMessage(message, wParam, lParam, result);
     }
 };
@@ -111,14 +113,14 @@ protected:
         Lumen::DeleteDirectoryTree(program_);
     }
 
-    void WriteDialogSkin(int sysMenuType)
+    void WriteDialogSkin(int sysMenuType, const std::string& size = "")
     {
         const std::string buttons = R"("nc_part_btn_close":"button.png","nc_part_btn_minimize":"button.png",)"
                                     R"("nc_part_btn_maximize":"button.png","nc_part_btn_restore":"button.png",)"
                                     R"("nc_part_btn_help":"button.png","nc_part_btn_custom":"button.png")";
         ASSERT_TRUE(ToolkitTest::WriteTextFile(
             JoinPath(images_, L"IDD_FRAME.json"),
-            R"({"skin_info_list":[{"id":"IDD_FRAME","text":"skinned","bg_color":"FFFFFF","nc_info":{)"
+            R"({"skin_info_list":[{"id":"IDD_FRAME",)" + size + R"("text":"skinned","bg_color":"FFFFFF","nc_info":{)"
             R"("nc_part_top":"top.png","nc_part_left":"left.png","nc_part_right":"right.png",)"
             R"("nc_part_bottom":"bottom.png",)" +
                 buttons + R"(,"nc_btn_margin_x":6,"nc_btn_margin_y":1,"nc_btn_gap":2,"sys_menu_type":)" +
@@ -273,6 +275,47 @@ TEST_F(SkinDialogTest, AppliesItsSkinToItselfAndItsControls)
     ::PostMessageW(hwnd, Lumen::TaskbarManager::TaskbarButtonCreatedMessage(), 0, 0);
     Pump(dialog);
     EXPECT_NE(nullptr, dialog.GetTaskbarManager().Get());
+}
+
+TEST_F(SkinDialogTest, AHiddenDialogTakesItsSkinnedFrameAndSizeInOneMove)
+{
+    // Without a size in the skin the frame change is a move of its own.
+    FrameDialog unsized;
+    WriteDialogSkin(0);
+    ASSERT_TRUE(unsized.Create(nullptr));
+    const int alone = unsized.frameCalcs;
+
+    FrameDialog sized;
+    WriteDialogSkin(0, R"("left":0,"top":0,"width":430,"height":270,)");
+    ASSERT_TRUE(sized.Create(nullptr));
+    const HWND hwnd = sized.GetHwnd();
+    ASSERT_FALSE(::IsWindowVisible(hwnd));
+    RECT window = {};
+    RECT client = {};
+    ::GetWindowRect(hwnd, &window);
+    ::GetClientRect(hwnd, &client);
+    ::MapWindowPoints(hwnd, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    EXPECT_EQ(430, window.right - window.left);
+    EXPECT_EQ(270, window.bottom - window.top);
+    EXPECT_EQ(kSide, client.left - window.left);
+    EXPECT_EQ(kTop, client.top - window.top);
+    EXPECT_EQ(kSide, window.right - client.right);
+    EXPECT_EQ(kBottom, window.bottom - client.bottom);
+    // Each costs a move of the top-level window: one for the resize, which
+    // carries the new frame, and one for the region of the new size. Before,
+    // the frame change was a move of its own, and the region was set three
+    // times (the region's own move put back one of the old size).
+    EXPECT_EQ(2, alone);
+    EXPECT_EQ(2, sized.frameCalcs);
+
+    // Any later resize: one move and one region, which fits the new size.
+    sized.frameCalcs = 0;
+    ::SetWindowPos(hwnd, nullptr, 0, 0, 470, 300, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_EQ(2, sized.frameCalcs);
+    RECT box = {};
+    ASSERT_EQ(SIMPLEREGION, ::GetWindowRgnBox(hwnd, &box));
+    EXPECT_EQ(470, box.right);
+    EXPECT_EQ(300, box.bottom);
 }
 
 TEST_F(SkinDialogTest, CaptionButtonsHoverPressAndActOnlyWhenReleasedOnThem)
