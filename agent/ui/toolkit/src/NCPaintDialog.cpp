@@ -84,11 +84,8 @@ void NCPaintDialog::SetFrameSkinned(bool deferWhileHidden)
     if (GetHwnd() == nullptr) return;
     frameSkinned_ = true;
     LayoutCaption();
-    if (deferWhileHidden && !::IsWindowVisible(GetHwnd())) {
-        frameChangeWaiting_ = true;
-        return;
-    }
     frameChangeWaiting_ = true;
+    if (deferWhileHidden && !::IsWindowVisible(GetHwnd())) return;
     FinishFrameChange();
     // A hidden window is painted whole when it shows.
     RedrawIfVisible(GetHwnd(), RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
