@@ -12,7 +12,8 @@
 namespace Lumen {
 
 // A window of the class "EditWithClear" holding an edit field (id 25002)
-// and a clear button (id 25003) that shows while the field has text. Its
+// and a clear button (id 25003) that shows while the field has text; the
+// button's window is made the first time the field has text. Its
 // non-client area is a 1-pixel border on white. UI thread only.
 class EditWithClear : public Window {
 public:
@@ -54,6 +55,7 @@ public:
     void SetEditFocus();
 
     EditEx& Edit() { return edit_; }
+    // Its window is null until the field first has text.
     ImageButton& ClearButton() { return button_; }
 
 protected:
@@ -61,7 +63,10 @@ protected:
     void OnAttached() override;
 
 private:
+    void ComputeLayout(RECT* edit, RECT* button) const;
+    void MoveChild(HWND child, const RECT& rect) const;
     void Layout();
+    bool EnsureClearButton();
     void UpdateClearButton();
 
     EditEx edit_;

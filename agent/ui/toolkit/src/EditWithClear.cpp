@@ -23,14 +23,15 @@ void EditWithClear::OnAttached()
 {
     HWND hwnd = GetHwnd();
     ::SetWindowLongW(hwnd, GWL_STYLE, ::GetWindowLongW(hwnd, GWL_STYLE) | WS_CLIPCHILDREN);
+    // The clear button is made the first time there is text to clear: an
+    // empty field, as every field is at start-up, never needs it.
     const RECT none{0, 0, 0, 0};
-    if (!edit_.CreateEdit(WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL | ES_LEFT, none, hwnd, kEditId) ||
-        !button_.CreateButton(L"", BS_PUSHBUTTON, none, hwnd, kButtonId)) {
+    if (!edit_.CreateEdit(WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL | ES_LEFT, none, hwnd, kEditId)) {
         OutputDebugMessage(L"fail to create the parts of EditWithClear, error : %d", static_cast<int>(::GetLastError()));
     }
     edit_.SetBackgroundBrush(bgBrush_.Get());
     button_.SetBackgroundColors(StateColors{bgColor_, bgColor_, bgColor_, bgColor_});
-    // The border is ours: recompute the non-client area now.
+    // The border is ours: recompute the non-client area now (its WM_SIZE lays the field out).
     ::SetWindowPos(hwnd, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
     Layout();
     UpdateClearButton();
@@ -72,7 +73,7 @@ void EditWithClear::SetBackgroundColor(COLORREF color)
     bgColor_ = color;
     bgBrush_ = std::move(brush);
     edit_.SetBackgroundBrush(bgBrush_.Get());
-    if (button_.GetHwnd() != nullptr) button_.SetBackgroundColors(StateColors{color, color, color, color});
+    button_.SetBackgroundColors(StateColors{color, color, color, color});
     RedrawIfVisible(GetHwnd(), RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
@@ -105,29 +106,63 @@ void EditWithClear::SetEditFocus()
     ::SetFocus(edit);
 }
 
-void EditWithClear::Layout()
+void EditWithClear::ComputeLayout(RECT* edit, RECT* button) const
 {
-    if (GetHwnd() == nullptr) return;
     RECT rc;
     ::GetClientRect(GetHwnd(), &rc);
     // Without "child_pos": the button is a square at the right end, the field takes the rest.
     const int side = rc.bottom - rc.top;
-    const RECT button = hasButtonRect_ ? buttonRect_ : RECT{rc.right - side, 0, rc.right, side};
-    const RECT edit = hasEditRect_ ? editRect_ : RECT{4, 0, button.left, rc.bottom};
-    if (edit_.GetHwnd() != nullptr) {
-        ::SetWindowPos(edit_.GetHwnd(), nullptr, edit.left, edit.top, edit.right - edit.left, edit.bottom - edit.top,
-                       SWP_NOZORDER | SWP_NOACTIVATE);
+    *button = hasButtonRect_ ? buttonRect_ : RECT{rc.right - side, 0, rc.right, side};
+    *edit = hasEditRect_ ? editRect_ : RECT{4, 0, button->left, rc.bottom};
+}
+
+void EditWithClear::MoveChild(HWND child, const RECT& rect) const
+{
+    if (child == nullptr) return;
+    // The skin sets the field's size, then each part's place, and every one of
+    // them lays the parts out again: only a part that is not in place yet moves.
+    RECT now = {};
+    ::GetWindowRect(child, &now);
+    ::MapWindowPoints(nullptr, GetHwnd(), reinterpret_cast<POINT*>(&now), 2);
+    if (::EqualRect(&now, &rect)) return;
+    ::SetWindowPos(child, nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void EditWithClear::Layout()
+{
+    if (GetHwnd() == nullptr) return;
+    RECT edit;
+    RECT button;
+    ComputeLayout(&edit, &button);
+    MoveChild(edit_.GetHwnd(), edit);
+    MoveChild(button_.GetHwnd(), button);
+}
+
+bool EditWithClear::EnsureClearButton()
+{
+    if (button_.GetHwnd() != nullptr) return true;
+    if (GetHwnd() == nullptr) return false;
+    RECT edit;
+    RECT button;
+    ComputeLayout(&edit, &button);
+    if (!button_.CreateButton(L"", BS_PUSHBUTTON, button, GetHwnd(), kButtonId)) {
+        OutputDebugMessage(L"fail to create the clear button of EditWithClear, error : %d",
+                           static_cast<int>(::GetLastError()));
+        return false;
     }
-    if (button_.GetHwnd() != nullptr) {
-        ::SetWindowPos(button_.GetHwnd(), nullptr, button.left, button.top, button.right - button.left,
-                       button.bottom - button.top, SWP_NOZORDER | SWP_NOACTIVATE);
-    }
+    // What the field was given before the button existed.
+    ::SendMessageW(button_.GetHwnd(), WM_SETFONT, ::SendMessageW(edit_.GetHwnd(), WM_GETFONT, 0, 0), FALSE);
+    if (!::IsWindowEnabled(GetHwnd())) ::EnableWindow(button_.GetHwnd(), FALSE);
+    return true;
 }
 
 void EditWithClear::UpdateClearButton()
 {
+    const bool hasText = ::GetWindowTextLengthW(edit_.GetHwnd()) > 0;
+    if (hasText && !EnsureClearButton()) return;
     if (button_.GetHwnd() == nullptr) return;
-    ::ShowWindow(button_.GetHwnd(), ::GetWindowTextLengthW(edit_.GetHwnd()) > 0 ? SW_SHOWNA : SW_HIDE);
+    ::ShowWindow(button_.GetHwnd(), hasText ? SW_SHOWNA : SW_HIDE);
 }
 
 LRESULT EditWithClear::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)

@@ -576,15 +576,28 @@ TEST_F(ControlPaintTest, EditWithClearButtonHandlerAndHint)
     EditWithClear edit;
     ASSERT_TRUE(edit.CreateControl(WS_VISIBLE, RECT{10, 10, 210, 40}, host.Get(), 400));
     HWND field = ::GetDlgItem(edit.GetHwnd(), EditWithClear::kEditId);
-    HWND clear = ::GetDlgItem(edit.GetHwnd(), EditWithClear::kButtonId);
     ASSERT_EQ(field, edit.Edit().GetHwnd());
-    ASSERT_EQ(clear, edit.ClearButton().GetHwnd());
-    EXPECT_FALSE(::IsWindowVisible(clear));
+    // An empty field has nothing to clear: its button is made with its first text.
+    EXPECT_EQ(::GetDlgItem(edit.GetHwnd(), EditWithClear::kButtonId), nullptr);
+    const HFONT font = static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
+    ::SendMessageW(edit.GetHwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
 
     RecordingHandler handler;
     edit.SetEditChangeHandler(&handler);
     edit.SetText(L"abc");
+    HWND clear = ::GetDlgItem(edit.GetHwnd(), EditWithClear::kButtonId);
+    ASSERT_NE(clear, nullptr);
+    ASSERT_EQ(clear, edit.ClearButton().GetHwnd());
     EXPECT_TRUE(::IsWindowVisible(clear));
+    // Made at the square on the right end, in the field's font.
+    RECT client = {};
+    ::GetClientRect(edit.GetHwnd(), &client);
+    RECT placed = {};
+    ::GetWindowRect(clear, &placed);
+    ::MapWindowPoints(nullptr, edit.GetHwnd(), reinterpret_cast<POINT*>(&placed), 2);
+    EXPECT_EQ(placed.right, client.right);
+    EXPECT_EQ(placed.right - placed.left, client.bottom - client.top);
+    EXPECT_EQ(reinterpret_cast<HFONT>(::SendMessageW(clear, WM_GETFONT, 0, 0)), font);
     EXPECT_EQ(handler.changed, 1);
     EXPECT_EQ(edit.GetText(), L"abc");
 

@@ -246,6 +246,9 @@ TEST_F(SkinnedControlsTest, StaticLinkEditGifListAndHtmlEntries)
     EXPECT_EQ(edit.Edit().GetHint(), L"ID");
     EXPECT_EQ(edit.GetBackgroundColor(), RGB(0xF5, 0xF7, 0xFA));
     EXPECT_TRUE(edit.ClearButton().Strip().IsValid());
+    // The button is made where the skin puts it once there is text to clear.
+    edit.SetText(L"user");
+    ASSERT_NE(edit.ClearButton().GetHwnd(), nullptr);
     RECT r;
     ::GetWindowRect(edit.ClearButton().GetHwnd(), &r);
     ::MapWindowPoints(nullptr, edit.GetHwnd(), reinterpret_cast<POINT*>(&r), 2);
