@@ -39,6 +39,8 @@ public:
     void EndWaitFromAnyThread();
 
     void DrawBackground(HDC dc) override;
+    // The covered page's picture lies under the whole overlay.
+    bool GetLayeredParts(std::vector<RECT>*) override { return false; }
     // The shown buttons: "확인", or "계속 진행" then "취소".
     std::vector<HWND> GetTabOrder() override;
 

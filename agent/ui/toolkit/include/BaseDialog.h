@@ -44,12 +44,17 @@ public:
 
     // Draws the client background into `dc` (client coordinates).
     virtual void DrawBackground(HDC dc);
+    // The rectangles (client coordinates) where DrawBackground draws more than
+    // the plain brush fill; false when that is not known to hold anywhere (a
+    // background picture, no brush, or a DrawBackground of its own).
+    virtual bool GetLayeredParts(std::vector<RECT>* parts);
 
 protected:
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
     void OnPaint();
+    void PaintBackground(HDC dc, const RECT& area);
     bool OnTabKey();
     void OnEnterKey(MSG* msg);
     bool OnCtlColor(HDC dc, HWND control, LRESULT& result);

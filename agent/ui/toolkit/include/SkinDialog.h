@@ -57,6 +57,7 @@ public:
     void ApplyShapeItems(SkinManager* skin, const Json::Value& items) override;
 
     void DrawBackground(HDC dc) override;
+    bool GetLayeredParts(std::vector<RECT>* parts) override;
 
 protected:
     BOOL OnInitDialog() override;

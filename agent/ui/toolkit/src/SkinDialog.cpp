@@ -196,6 +196,18 @@ void SkinDialog::ApplyShapeItems(SkinManager*, const Json::Value& items)
     }
 }
 
+bool SkinDialog::GetLayeredParts(std::vector<RECT>* parts)
+{
+    if (!NCPaintDialog::GetLayeredParts(parts)) return false;
+    for (const ShapeItem& shape : shapes_) {
+        if (shape.type == "ractangle") parts->push_back(shape.rect);
+    }
+    for (const BackgroundImage& image : images_) {
+        if (image.image && image.image->IsValid()) parts->push_back(image.rect);
+    }
+    return true;
+}
+
 void SkinDialog::DrawBackground(HDC dc)
 {
     NCPaintDialog::DrawBackground(dc);

@@ -5,6 +5,7 @@
 #include <objbase.h>
 
 #include <string>
+#include <vector>
 
 #include "DirectoryUtils.h"
 #include "FrameTestResource.h"
@@ -399,6 +400,94 @@ TEST_F(SkinDialogTest, SysMenuTypeTwoShowsOnlyCloseAndEnterEscapeNeverClose)
     EXPECT_EQ(0, dialog.oks);
     EXPECT_EQ(0, dialog.cancels);
     EXPECT_TRUE(::IsWindowVisible(hwnd));
+}
+
+// The client area as the window's own paint left it on the screen, as 0xRRGGBB.
+std::vector<unsigned> ScreenClient(HWND hwnd, const RECT& client)
+{
+    const int width = client.right;
+    const int height = client.bottom;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP dib = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HDC memory = ::CreateCompatibleDC(nullptr);
+    HGDIOBJ old = ::SelectObject(memory, dib);
+    HDC screen = ::GetDC(hwnd);
+    ::BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+    ::ReleaseDC(hwnd, screen);
+    ::GdiFlush();
+    const auto* p = static_cast<const unsigned*>(bits);
+    std::vector<unsigned> pixels(p, p + static_cast<size_t>(width) * height);
+    for (auto& v : pixels) v &= 0xFFFFFF;
+    ::SelectObject(memory, old);
+    ::DeleteDC(memory);
+    ::DeleteObject(dib);
+    return pixels;
+}
+
+TEST_F(SkinDialogTest, ItsPaintShowsExactlyItsComposedBackgroundAlsoWhenPartlyRepainted)
+{
+    // A fill with a picture and shapes; the picture (placed from the window's
+    // outer corner, as a main window's are) lies over a shape's corner.
+    ASSERT_TRUE(ToolkitTest::WriteSolid(JoinPath(images_, L"logo.png"), 16, 12, 0x2563EB));
+    ASSERT_TRUE(ToolkitTest::WriteTextFile(
+        JoinPath(images_, L"IDD_FRAME.json"),
+        R"({"skin_info_list":[{"id":"IDD_FRAME","bg_color":"FFFFFF","nc_info":{)"
+        R"("nc_part_top":"top.png","nc_part_left":"left.png","nc_part_right":"right.png","nc_part_bottom":"bottom.png"},)"
+        R"("additional_bg_images":[{"image":"logo.png","left":200,"top":50,"width":16,"height":12}],)"
+        R"("shape_items":[{"type":"ractangle","border_color":"E5E7EB","bg_color":"E5E7EB","left":120,"top":80,"width":200,"height":1},)"
+        R"({"type":"ractangle","border_color":"111827","bg_color":"DC2626","left":210,"top":26,"width":40,"height":20},)"
+        R"({"type":"circle","bg_color":"000000","left":0,"top":0,"width":50,"height":50}]}]})"));
+    FrameDialog dialog;
+    ASSERT_TRUE(dialog.Create(nullptr));
+    const HWND hwnd = dialog.GetHwnd();
+    ::SetWindowPos(hwnd, HWND_TOP, 40, 40, 420, 260, SWP_SHOWWINDOW);
+    for (HWND child = ::GetWindow(hwnd, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        ::ShowWindow(child, SW_HIDE);
+    }
+    ::RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    Pump(dialog);
+
+    RECT client = {};
+    ::GetClientRect(hwnd, &client);
+    int w = 0;
+    int h = 0;
+    const auto composed = ToolkitTest::CaptureClient(hwnd, &w, &h);  // DrawBackground, in one buffer
+    ASSERT_EQ(w, client.right);
+    const auto pixel = [w](const std::vector<unsigned>& shot, int x, int y) { return shot[static_cast<size_t>(y) * w + x]; };
+    EXPECT_EQ(0xFFFFFFu, pixel(composed, 5, 5));     // the fill (a circle is not drawn)
+    EXPECT_EQ(0x2563EBu, pixel(composed, 198, 22));  // the picture, at 196,20 in the client area
+    EXPECT_EQ(0x2563EBu, pixel(composed, 211, 27));  // over the shape's corner
+    EXPECT_EQ(0xDC2626u, pixel(composed, 230, 40));  // the shape
+    EXPECT_EQ(0x111827u, pixel(composed, 230, 26));  // its border
+    EXPECT_EQ(0xE5E7EBu, pixel(composed, 150, 80));  // the line
+    const auto painted = ScreenClient(hwnd, client);
+    ASSERT_EQ(composed.size(), painted.size());
+    size_t differing = 0;
+    for (size_t i = 0; i < composed.size(); ++i) differing += composed[i] != painted[i] ? 1 : 0;
+    EXPECT_EQ(0u, differing);
+
+    // A repaint of a part that cuts through the picture, the shapes and the
+    // fill paints that part alone, the same.
+    HDC dc = ::GetDC(hwnd);
+    ::FillRect(dc, &client, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
+    ::ReleaseDC(hwnd, dc);
+    const RECT part{190, 15, 235, 90};
+    ::InvalidateRect(hwnd, &part, FALSE);
+    ::UpdateWindow(hwnd);
+    const auto repainted = ScreenClient(hwnd, client);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const POINT at{x, y};
+            const unsigned expected = ::PtInRect(&part, at) ? pixel(composed, x, y) : 0u;
+            ASSERT_EQ(expected, pixel(repainted, x, y)) << "at " << x << "," << y;
+        }
+    }
 }
 
 }  // namespace
