@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,8 +30,24 @@ public:
         std::vector<uint8_t> pixels;
     };
 
+    // The picture's size and kind, and the row length of its pixels.
+    struct Header {
+        int width = 0;
+        int height = 0;
+        bool alpha = false;
+        int stride = 0;
+    };
+
     // False when `bytes` is not a PNG this decoder reads (see above).
     static bool Decode(const std::string& bytes, Image* image);
+
+    // The same, into rows the caller provides: once the whole file has been
+    // checked, `target` returns the first of `height` top-down rows of
+    // `stride` bytes (a DIB section's bits, for instance), or null to give up.
+    // The data is inflated a row at a time, so that no buffer of the whole
+    // picture is needed besides the target. On false, the target holds no
+    // picture and is to be thrown away.
+    static bool Decode(const std::string& bytes, const std::function<uint8_t*(const Header&)>& target);
 
     // The largest picture accepted, in pixels (a damaged header must not make
     // the decoder allocate gigabytes); larger ones go to GDI+.

@@ -67,22 +67,41 @@ void ImageLoader::Premultiply(BYTE* pixels, size_t pixelCount)
 
 namespace {
 
-// A DIB section of the decoded picture (premultiplied when it has alpha).
-HBITMAP ToBitmap(const PngDecoder::Image& image)
+// A top-down DIB section for a picture (32-bit when it has alpha, else 24-bit); null on failure.
+HBITMAP CreatePictureBitmap(int width, int height, bool alpha, void** bits)
 {
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = image.width;
-    info.bmiHeader.biHeight = -image.height;  // top-down, as the decoder hands out its rows
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down, as the decoders hand out their rows
     info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = static_cast<WORD>(image.alpha ? 32 : 24);
+    info.bmiHeader.biBitCount = static_cast<WORD>(alpha ? 32 : 24);
     info.bmiHeader.biCompression = BI_RGB;
-    void* dibBits = nullptr;
-    ScopedBitmap dib(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &dibBits, nullptr, 0));
-    if (!dib || dibBits == nullptr) return nullptr;
-    std::memcpy(dibBits, image.pixels.data(), image.pixels.size());
-    if (image.alpha) {
-        ImageLoader::Premultiply(static_cast<BYTE*>(dibBits), static_cast<size_t>(image.width) * image.height);
+    *bits = nullptr;
+    HBITMAP bitmap = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, bits, nullptr, 0);
+    if (bitmap != nullptr && *bits == nullptr) {
+        ::DeleteObject(bitmap);
+        return nullptr;
+    }
+    return bitmap;
+}
+
+// The picture decoded straight into a DIB section (premultiplied when it has alpha).
+HBITMAP DecodeToBitmap(const std::string& bytes)
+{
+    ScopedBitmap dib;
+    void* bits = nullptr;
+    PngDecoder::Header picture;
+    const bool decoded = PngDecoder::Decode(bytes, [&](const PngDecoder::Header& header) -> uint8_t* {
+        // A DIB's rows are the decoder's: DWORD-aligned.
+        dib.Reset(CreatePictureBitmap(header.width, header.height, header.alpha, &bits));
+        picture = header;
+        return dib ? static_cast<uint8_t*>(bits) : nullptr;
+    });
+    if (!decoded || !dib) return nullptr;
+    if (picture.alpha) {
+        ImageLoader::Premultiply(static_cast<BYTE*>(bits),
+                                 static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height));
     }
     return dib.Release();
 }
@@ -101,8 +120,9 @@ HBITMAP ImageLoader::Load(const std::wstring& path)
     }
     std::string bytes;
     const bool readBytes = read ? read(path, &bytes) : ReadWholeFile(path, bytes);
-    PngDecoder::Image image;
-    if (readBytes && PngDecoder::Decode(bytes, &image)) return ToBitmap(image);
+    if (readBytes) {
+        if (HBITMAP bitmap = DecodeToBitmap(bytes)) return bitmap;
+    }
     if (waitForDisk) waitForDisk();
     return LoadThroughGdiplus(path);
 }
@@ -122,16 +142,9 @@ HBITMAP ImageLoader::LoadThroughGdiplus(const std::wstring& path)
     const int bits = alpha ? 32 : 24;
     const int stride = ((width * bits / 8) + 3) & ~3;
 
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;  // top-down, as GDI+ hands out its rows
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = static_cast<WORD>(bits);
-    info.bmiHeader.biCompression = BI_RGB;
     void* dibBits = nullptr;
-    ScopedBitmap dib(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &dibBits, nullptr, 0));
-    if (!dib || dibBits == nullptr) return nullptr;
+    ScopedBitmap dib(CreatePictureBitmap(width, height, alpha, &dibBits));
+    if (!dib) return nullptr;
 
     Gdiplus::BitmapData data = {};
     data.Width = static_cast<UINT>(width);

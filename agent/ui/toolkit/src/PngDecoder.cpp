@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace Lumen {
 
@@ -57,7 +58,24 @@ bool Unfilter(uint8_t filter, uint8_t* row, const uint8_t* previous, size_t leng
 
 bool PngDecoder::Decode(const std::string& bytes, Image* image)
 {
-    if (image == nullptr || bytes.size() < sizeof(kSignature)) return false;
+    if (image == nullptr) return false;
+    Image decoded;
+    const bool ok = Decode(bytes, [&decoded](const Header& header) {
+        decoded.width = header.width;
+        decoded.height = header.height;
+        decoded.alpha = header.alpha;
+        decoded.stride = header.stride;
+        decoded.pixels.assign(static_cast<size_t>(header.stride) * static_cast<size_t>(header.height), 0);
+        return decoded.pixels.data();
+    });
+    if (!ok) return false;
+    *image = std::move(decoded);
+    return true;
+}
+
+bool PngDecoder::Decode(const std::string& bytes, const std::function<uint8_t*(const Header&)>& target)
+{
+    if (!target || bytes.size() < sizeof(kSignature)) return false;
     const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
     if (std::memcmp(data, kSignature, sizeof(kSignature)) != 0) return false;
 
@@ -109,36 +127,55 @@ bool PngDecoder::Decode(const std::string& bytes, Image* image)
     // Deflate gives at most about 1032 bytes for one: a header that claims
     // more than the data could hold is refused before anything is allocated.
     if (rawLength / kMaxDeflateRatio > compressed.size()) return false;
-    std::vector<uint8_t> raw(rawLength);
-    uLongf produced = static_cast<uLongf>(rawLength);
-    if (::uncompress(raw.data(), &produced, reinterpret_cast<const Bytef*>(compressed.data()),
-                     static_cast<uLong>(compressed.size())) != Z_OK ||
-        produced != rawLength) {
-        return false;
-    }
 
-    const int stride = static_cast<int>((rowLength + 3) & ~static_cast<size_t>(3));
-    std::vector<uint8_t> pixels(static_cast<size_t>(stride) * height);
-    const uint8_t* previous = nullptr;
+    const size_t stride = (rowLength + 3) & ~static_cast<size_t>(3);
+    uint8_t* pixels = target(Header{static_cast<int>(width), static_cast<int>(height), alpha, static_cast<int>(stride)});
+    if (pixels == nullptr) return false;
+
+    z_stream stream = {};
+    if (::inflateInit(&stream) != Z_OK) return false;
+    struct StreamEnd {
+        z_stream* stream;
+        ~StreamEnd() { ::inflateEnd(stream); }
+    } streamEnd{&stream};
+    stream.next_in = reinterpret_cast<Bytef*>(compressed.data());
+    stream.avail_in = static_cast<uInt>(compressed.size());
+
+    // Two filtered rows at a time: the one being read and the one above it.
+    std::vector<uint8_t> rows(2 * (rowLength + 1));
+    uint8_t* row = rows.data();
+    uint8_t* previous = nullptr;
+    int status = Z_OK;
     for (uint32_t y = 0; y < height; ++y) {
-        uint8_t* row = raw.data() + y * (rowLength + 1);
-        if (!Unfilter(row[0], row + 1, previous, rowLength, bytesPerPixel)) return false;
-        previous = row + 1;
-        uint8_t* out = pixels.data() + static_cast<size_t>(y) * stride;
-        for (uint32_t x = 0; x < width; ++x) {
-            const uint8_t* in = row + 1 + x * bytesPerPixel;
-            uint8_t* dest = out + x * bytesPerPixel;
-            dest[0] = in[2];  // RGB(A) to BGR(A)
-            dest[1] = in[1];
-            dest[2] = in[0];
-            if (alpha) dest[3] = in[3];
+        stream.next_out = row;
+        stream.avail_out = static_cast<uInt>(rowLength + 1);
+        while (stream.avail_out > 0) {
+            if (status == Z_STREAM_END) return false;  // the data ends before the picture does
+            status = ::inflate(&stream, Z_NO_FLUSH);
+            if (status != Z_OK && status != Z_STREAM_END) return false;  // damaged, or cut short
         }
+        if (!Unfilter(row[0], row + 1, previous != nullptr ? previous + 1 : nullptr, rowLength, bytesPerPixel)) {
+            return false;
+        }
+        uint8_t* out = pixels + static_cast<size_t>(y) * stride;
+        const uint8_t* in = row + 1;
+        for (uint32_t x = 0; x < width; ++x, in += bytesPerPixel, out += bytesPerPixel) {
+            out[0] = in[2];  // RGB(A) to BGR(A)
+            out[1] = in[1];
+            out[2] = in[0];
+            if (alpha) out[3] = in[3];
+        }
+        previous = row;
+        row = row == rows.data() ? rows.data() + rowLength + 1 : rows.data();
     }
-    image->width = static_cast<int>(width);
-    image->height = static_cast<int>(height);
-    image->alpha = alpha;
-    image->stride = stride;
-    image->pixels = std::move(pixels);
+    // The data must end with the picture, its checksum intact.
+    if (status != Z_STREAM_END) {
+        uint8_t extra = 0;
+        stream.next_out = &extra;
+        stream.avail_out = 1;
+        status = ::inflate(&stream, Z_NO_FLUSH);
+        if (status != Z_STREAM_END || stream.avail_out != 1) return false;
+    }
     return true;
 }
 

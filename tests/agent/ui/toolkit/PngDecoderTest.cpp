@@ -276,6 +276,24 @@ TEST_F(PngDecoderTest, LeavesToGdiplusWhatItDoesNotReadAndSurvivesDamage)
     std::string badCrc = good;
     badCrc[8 + 8 + 13] ^= 0x01;  // the IHDR checksum
     EXPECT_FALSE(PngDecoder::Decode(badCrc, &image));
+    // The data are inflated a row at a time: their own checksum, after the
+    // last row, is still checked (the chunk's checksum put right).
+    {
+        const size_t idat = 8 + 25;
+        const uint32_t length = (uint32_t{static_cast<uint8_t>(good[idat])} << 24) |
+                                (uint32_t{static_cast<uint8_t>(good[idat + 1])} << 16) |
+                                (uint32_t{static_cast<uint8_t>(good[idat + 2])} << 8) | static_cast<uint8_t>(good[idat + 3]);
+        ASSERT_EQ(good.compare(idat + 4, 4, "IDAT"), 0);
+        std::string data = good.substr(idat + 8, length);
+        data.back() = static_cast<char>(data.back() ^ 0x01);
+        std::string badAdler = good.substr(0, idat);
+        PutChunk(badAdler, "IDAT", data);
+        badAdler += good.substr(idat + 12 + length);
+        PngDecoder::Image out;
+        EXPECT_FALSE(PngDecoder::Decode(badAdler, &out));
+    }
+    // A target that gives up ends the decoding.
+    EXPECT_FALSE(PngDecoder::Decode(good, [](const PngDecoder::Header&) -> uint8_t* { return nullptr; }));
     for (size_t length = 0; length < good.size(); ++length) {
         PngDecoder::Image out;
         EXPECT_FALSE(PngDecoder::Decode(good.substr(0, length), &out)) << "cut at " << length;
