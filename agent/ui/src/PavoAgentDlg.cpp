@@ -95,10 +95,8 @@ BOOL PavoAgentDlg::OnInitDialog()
     tray_.Bind(hwnd, WM_AGENT_TRAY_NOTIFY, icon_, GetString(kTrayTip));
     ConfigManager::GetInstance()->RegisterChangeHandler(this);
     controller_.SetProgressTarget(hwnd, kInstallProgress);
-    if (!controller_.Start(this, this)) {
-        LogManager::GetInstance()->Error(L"[%s, %d] 에이전트 컨트롤러 시작에 실패했습니다.", L"PavoAgentDlg::OnInitDialog",
-                                         __LINE__);
-    }
+    // The controller's thread starts once the first page is painted
+    // (RunAfterFirstPaint): a command queued before then waits for it.
     ::PostMessageW(hwnd, WM_AGENT_SHOW_LOGIN, 0, 0);
     return result;
 }
@@ -336,6 +334,10 @@ void PavoAgentDlg::OnTimer(UINT_PTR id)
 
 void PavoAgentDlg::RunAfterFirstPaint()
 {
+    if (!shutDown_ && !controller_.Start(this, this)) {
+        LogManager::GetInstance()->Error(L"[%s, %d] 에이전트 컨트롤러 시작에 실패했습니다.", L"PavoAgentDlg::OnInitDialog",
+                                         __LINE__);
+    }
     EnsureLaterPages();
     if (!shutDown_ && !trayIconPresent_) AddTrayIcon();
     if (afterFirstPaint_) std::exchange(afterFirstPaint_, nullptr)();
